@@ -1,0 +1,76 @@
+#include "connection_slots.h"
+
+#include <cstdlib>
+
+#include "relay_state.h"
+
+RelayConnection Connections[MaxConnections];
+HANDLE ClientSideEvents[MaxConnections];
+HANDLE UpstreamSideEvents[MaxConnections];
+
+// Set whenever a slot frees, for the accepting thread waiting on a full table.
+static HANDLE SlotFreedEvent;
+
+static void ClearSlot(RelayConnection* slot) {
+    slot->clientSocket = INVALID_SOCKET;
+    slot->upstreamSocket = INVALID_SOCKET;
+    RelayChunk empty = {nullptr, 0, 0, 0, 0};
+    slot->clientChunk = empty;
+    slot->upstreamChunk = empty;
+}
+
+int InitConnectionSlots() {
+    for (int i = 0; i < MaxConnections; ++i) {
+        ClientSideEvents[i] = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        UpstreamSideEvents[i] = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (ClientSideEvents[i] == nullptr || UpstreamSideEvents[i] == nullptr) return 0;
+        InitializeCriticalSection(&Connections[i].lock);
+        Connections[i].inUse = 0;
+        ClearSlot(&Connections[i]);
+    }
+    SlotFreedEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    return SlotFreedEvent != nullptr;
+}
+
+static int FindFreeSlot() {
+    for (int i = 0; i < MaxConnections; ++i) {
+        if (InterlockedCompareExchange(&Connections[i].inUse, 0, 0) == 0) return i;
+    }
+    return -1;
+}
+
+int WaitForFreeSlot() {
+    int i;
+    while ((i = FindFreeSlot()) < 0) WaitForSingleObject(SlotFreedEvent, INFINITE);
+    return i;
+}
+
+int TakeSlot(int i) {
+    RelayConnection* slot = &Connections[i];
+    ClearSlot(slot);
+    slot->clientChunk.bytes = (char*)calloc(1, ChunkSize);
+    slot->upstreamChunk.bytes = (char*)calloc(1, ChunkSize);
+    if (slot->clientChunk.bytes == nullptr || slot->upstreamChunk.bytes == nullptr) {
+        free(slot->clientChunk.bytes);
+        free(slot->upstreamChunk.bytes);
+        ClearSlot(slot);
+        return 0;
+    }
+    InterlockedExchange(&slot->inUse, 1);
+    return 1;
+}
+
+void CloseConnection(int i) {
+    RelayConnection* slot = &Connections[i];
+    if (slot->upstreamSocket != INVALID_SOCKET) closesocket(slot->upstreamSocket);
+    if (slot->clientSocket != INVALID_SOCKET) closesocket(slot->clientSocket);
+    free(slot->clientChunk.bytes);
+    free(slot->upstreamChunk.bytes);
+    ClearSlot(slot);
+    if (InterlockedExchange(&slot->inUse, 0) != 0) SetEvent(SlotFreedEvent);
+}
+
+void RefuseWaitingClient() {
+    SOCKET client = accept(Relay.listenSocket, nullptr, nullptr);
+    if (client != INVALID_SOCKET) closesocket(client);
+}

@@ -1,0 +1,16 @@
+#include "manager_watch.h"
+
+#include "../shared/port_table.h"
+
+static const DWORD ManagerPollMilliseconds = 500;
+
+void EndRelay() { ExitProcess(0); }
+
+DWORD WINAPI ManagerWatchThread(LPVOID) {
+    for (;;) {
+        HANDLE manager = OpenEventA(EVENT_ALL_ACCESS, FALSE, MainEventName);
+        if (manager == nullptr) EndRelay();
+        CloseHandle(manager);
+        Sleep(ManagerPollMilliseconds);
+    }
+}

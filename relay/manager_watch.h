@@ -1,0 +1,10 @@
+#pragma once
+
+#include <windows.h>
+
+// Ends the relay process once the manager-alive event has gone, polling its
+// existence every 500 ms.
+DWORD WINAPI ManagerWatchThread(LPVOID);
+
+// Every orderly ending and every start-up failure ends with exit code 0.
+void EndRelay();

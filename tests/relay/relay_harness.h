@@ -1,0 +1,97 @@
+// Plays the manager, clients and upstream servers around a real relay
+// process, all on 127.0.0.1.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <string>
+
+#include "shared/port_table.h"
+
+// The manager's side of the contract: the shared table and the
+// manager-alive event, as the manager creates them at start-up.
+class ManagerSide {
+public:
+    bool Start(bool withTable = true);
+    void End();  // the manager's end: its objects go away
+    void SetEntry(int index, int port, const char* server, int enabled = 1);
+    void SetLocalOnly(int flag) { table->localOnly = (uint8_t)flag; }
+    bool Signal(const std::string& portText);  // sets the port's event, as a switch does
+    static bool RelayRunning(const std::string& portText);
+    SharedPortTable* table = nullptr;
+
+private:
+    HANDLE mapping = nullptr;
+    HANDLE aliveEvent = nullptr;
+};
+
+// Starts TessaronRelay.exe from the test program's folder the way the manager
+// does (shell "open", hidden, the port text as the only parameter).
+HANDLE LaunchRelay(const std::string& portText);
+bool WaitForExit(HANDLE process, DWORD milliseconds);
+bool WaitForListening(int port, DWORD milliseconds);
+
+// A port on 127.0.0.1 with nothing listening on it.
+int UnusedPort();
+
+// A listening socket on 127.0.0.1 that plays an upstream server.
+class TestServer {
+public:
+    TestServer();
+    ~TestServer();
+    int Port() const { return port; }
+    SOCKET Accept(DWORD milliseconds);  // INVALID_SOCKET when nobody came
+    std::string Address() const;
+
+private:
+    SOCKET listener;
+    int port;
+};
+
+SOCKET ConnectTo(int port, const char* fromAddress = "127.0.0.1");
+bool SendAll(SOCKET socket, const std::string& bytes);
+// Reads exactly count bytes; fewer when the peer ends or the wait runs out.
+std::string ReceiveBytes(SOCKET socket, size_t count, DWORD milliseconds = 10000);
+// Reads until the peer ends its stream; sets ended when it did so in time.
+std::string ReceiveUntilEnd(SOCKET socket, bool* ended, DWORD milliseconds = 20000);
+// True when the peer closes (end of stream or reset) within the time.
+bool SeesClosed(SOCKET socket, DWORD milliseconds = 5000);
+std::string RandomBytes(size_t count, unsigned seed);
+
+// Runs a function on a thread of its own; Join waits for it.
+class Worker {
+public:
+    template <typename F>
+    explicit Worker(F function) : call(new Call<F>(function)) {
+        thread = CreateThread(nullptr, 0, Run, call, 0, nullptr);
+    }
+    ~Worker() { Join(); }
+    void Join() {
+        if (thread != nullptr) {
+            WaitForSingleObject(thread, INFINITE);
+            CloseHandle(thread);
+            thread = nullptr;
+            delete call;
+            call = nullptr;
+        }
+    }
+
+private:
+    struct CallBase {
+        virtual ~CallBase() {}
+        virtual void Invoke() = 0;
+    };
+    template <typename F>
+    struct Call : CallBase {
+        explicit Call(F f) : function(f) {}
+        void Invoke() override { function(); }
+        F function;
+    };
+    static DWORD WINAPI Run(LPVOID parameter) {
+        static_cast<CallBase*>(parameter)->Invoke();
+        return 0;
+    }
+    CallBase* call;
+    HANDLE thread;
+};
