@@ -142,9 +142,19 @@ static bool WaitReadable(SOCKET socket, DWORD milliseconds) {
     return select(0, &readable, nullptr, nullptr, &wait) == 1;
 }
 
+// Blocking calls on the test's sockets give up after this long rather than
+// hang the test.
+static void LimitWaits(SOCKET s) {
+    DWORD limit = 20000;
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, (const char*)&limit, sizeof limit);
+    setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, (const char*)&limit, sizeof limit);
+}
+
 SOCKET TestServer::Accept(DWORD milliseconds) {
     if (!WaitReadable(listener, milliseconds)) return INVALID_SOCKET;
-    return accept(listener, nullptr, nullptr);
+    SOCKET s = accept(listener, nullptr, nullptr);
+    if (s != INVALID_SOCKET) LimitWaits(s);
+    return s;
 }
 
 SOCKET ConnectTo(int port, const char* fromAddress) {
@@ -156,6 +166,7 @@ SOCKET ConnectTo(int port, const char* fromAddress) {
         closesocket(s);
         return INVALID_SOCKET;
     }
+    LimitWaits(s);
     return s;
 }
 
