@@ -1,0 +1,150 @@
+#include "proxy_catalogue.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "../../shared/address_text.h"
+#include "../../shared/number_text.h"
+#include "catalogue_texts.h"
+
+static CatalogueObserver NoObserver;
+
+static CatalogueObserver* Observer(ProxyCatalogue* catalogue) {
+    return catalogue->observer != nullptr ? catalogue->observer : &NoObserver;
+}
+
+void InitCatalogue(ProxyCatalogue* catalogue, CatalogueObserver* observer) {
+    for (ServerList& list : catalogue->lists) list.Clear();
+    catalogue->categories.clear();
+    catalogue->categories.push_back(Category{MyProxyServersName, MyProxyServersSlot});
+    catalogue->categories.push_back(Category{NewCategoryName, NewSlot});
+    catalogue->categories.push_back(Category{DeadCategoryName, DeadSlot});
+    for (int& flag : catalogue->slotInUse) flag = 0;
+    catalogue->currentSlot = MyProxyServersSlot;
+    catalogue->observer = observer;
+}
+
+static int IsValidSlot(int slot) { return slot >= 0 && slot < CategorySlotCount; }
+
+int IsBuiltInSlot(int slot) { return slot >= UserSlotCount && slot < CategorySlotCount; }
+
+static int CanBeStored(const char* address) { return std::strpbrk(address, ";\r\n") == nullptr; }
+
+static const char* TypeText(int typeFlag) { return typeFlag == Http ? TypeHttpText : TypeSocksText; }
+
+static const char* StatusText(int statusCode) {
+    switch (statusCode) {
+    case StatusCodeUntested: return StatusUntestedText;
+    case StatusCodeDead: return StatusDeadText;
+    case StatusCodeAlive: return StatusAliveText;
+    default: return "";
+    }
+}
+
+int AddServerRow(ProxyCatalogue* catalogue, int slot, const char* address, int typeFlag, int statusCode) {
+    if (!IsValidSlot(slot)) return AddInvalid;
+    std::string text = RowText(address);
+    const char* colon = std::strchr(text.c_str(), ':');
+    if (colon == nullptr || ReadNumber(colon + 1) == 0 || !CanBeStored(text.c_str())) return AddInvalid;
+    ServerList& list = catalogue->lists[slot];
+    if (list.ContainsAddress(text.c_str())) return AddDuplicate;
+
+    ProxyServer server;
+    server.text[ServerAddress] = text;
+    server.text[ServerTypeColumn] = TypeText(typeFlag);
+    server.text[ServerStatus] = StatusText(statusCode);
+    server.icon = StatusIcon(server.text[ServerStatus].c_str());
+    int row = list.Append(server);
+    Observer(catalogue)->ServerInserted(slot, row);
+    return row;
+}
+
+void RefreshStatusIcon(ProxyCatalogue* catalogue, int slot, int row) {
+    ServerList& list = catalogue->lists[slot];
+    list.SetIcon(row, StatusIcon(list.Row(row).text[ServerStatus].c_str()));
+    Observer(catalogue)->ServerChanged(slot, row);
+}
+
+void SetServerText(ProxyCatalogue* catalogue, int slot, int row, int column, const char* text) {
+    catalogue->lists[slot].SetText(row, column, text);
+    if (column == ServerStatus) {
+        RefreshStatusIcon(catalogue, slot, row);
+    } else {
+        Observer(catalogue)->ServerChanged(slot, row);
+    }
+}
+
+void RemoveServerRow(ProxyCatalogue* catalogue, int slot, int row) {
+    catalogue->lists[slot].Remove(row);
+    Observer(catalogue)->ServerRemoved(slot, row);
+}
+
+// The label cut at its last '(', never looking at its first character.
+static std::string CategoryName(const std::string& label) {
+    for (size_t i = label.size(); i > 1; --i) {
+        if (label[i - 1] == '(') return label.substr(0, i - 1);
+    }
+    return label;
+}
+
+void RefreshCategoryLabels(ProxyCatalogue* catalogue) {
+    for (int i = 0; i < (int)catalogue->categories.size(); ++i) {
+        Category& category = catalogue->categories[i];
+        char label[RowTextSize + 16];
+        std::snprintf(label, sizeof label, CategoryLabelFormat, CategoryName(category.label).c_str(),
+                      catalogue->lists[category.slot].Count());
+        std::string refreshed = RowText(label);
+        if (refreshed != category.label) {
+            category.label = refreshed;
+            Observer(catalogue)->CategoryLabelChanged(i);
+        }
+    }
+}
+
+void MoveServerToCategory(ProxyCatalogue* catalogue, int row, int targetSlot) {
+    int source = catalogue->currentSlot;
+    if (targetSlot == source || !IsValidSlot(targetSlot)) return;
+    const ProxyServer& server = catalogue->lists[source].Row(row);
+    std::string address = server.text[ServerAddress];
+    int typeFlag = EqualIgnoringCase(server.text[ServerTypeColumn].c_str(), "http") ? Http : Socks;
+    const char* status = server.text[ServerStatus].c_str();
+    int statusCode = EqualIgnoringCase(status, "alive") ? StatusCodeAlive
+                     : EqualIgnoringCase(status, "dead") ? StatusCodeDead
+                                                         : StatusCodeUntested;
+    RemoveServerRow(catalogue, source, row);
+    AddServerRow(catalogue, targetSlot, address.c_str(), typeFlag, statusCode);
+}
+
+void AddCategory(ProxyCatalogue* catalogue, const char* name) {
+    for (int slot = 0; slot < UserSlotCount; ++slot) {
+        if (catalogue->slotInUse[slot]) continue;
+        catalogue->slotInUse[slot] = 1;
+        catalogue->categories.push_back(Category{RowText(name), slot});
+        Observer(catalogue)->CategoryInserted((int)catalogue->categories.size() - 1);
+        return;
+    }
+}
+
+void RenameCategory(ProxyCatalogue* catalogue, int index, const char* name) {
+    if (index < 0 || index >= (int)catalogue->categories.size()) return;
+    catalogue->categories[index].label = RowText(name);
+    Observer(catalogue)->CategoryLabelChanged(index);
+}
+
+void RemoveCategory(ProxyCatalogue* catalogue, int index) {
+    if (index < 0 || index >= (int)catalogue->categories.size()) return;
+    int slot = catalogue->categories[index].slot;
+    if (IsBuiltInSlot(slot)) return;
+    catalogue->slotInUse[slot] = 0;
+    catalogue->categories.erase(catalogue->categories.begin() + index);
+    Observer(catalogue)->CategoryRemoved(index);
+    catalogue->lists[slot].Clear();
+    Observer(catalogue)->ServerListReset(slot);
+}
+
+int CategoryIndexOfSlot(const ProxyCatalogue* catalogue, int slot) {
+    for (int i = 0; i < (int)catalogue->categories.size(); ++i) {
+        if (catalogue->categories[i].slot == slot) return i;
+    }
+    return -1;
+}

@@ -1,0 +1,128 @@
+#include "settings.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "catalogue_texts.h"
+
+static const char* const WindowSection = "window";
+static const char* const MainSection = "main";
+static const char* const NetworkSection = "network";
+static const char* const PortSectionFormat = "port%d";
+
+static const char* const LeftKey = "left";
+static const char* const TopKey = "top";
+static const char* const WidthKey = "width";
+static const char* const HeightKey = "height";
+static const char* const SplitterTopKey = "spliter_top";
+static const char* const SplitterLeftKey = "spliter_left";
+static const char* const AutorunKey = "autorun";
+static const char* const PortsCountKey = "ports_count";
+static const char* const AcceptLocalKey = "acceptfromlocalcomputer";
+static const char* const PortNameKey = "name";
+static const char* const PortNumberKey = "port";
+static const char* const PortStatusKey = "status";
+static const char* const PortServerKey = "server";
+
+static const char* const StoredEnabled = "1";
+static const char* const StoredDisabled = "0";
+
+static void PortSection(int row, char* section, size_t size) { std::snprintf(section, size, PortSectionFormat, row); }
+
+void WriteFirstRunDefaults(ProfileStore* settings) {
+    char section[32];
+    PortSection(0, section, sizeof section);
+    settings->WriteText(section, PortNameKey, "Default");
+    settings->WriteText(section, PortNumberKey, "9800");
+    settings->WriteText(section, PortStatusKey, StoredDisabled);
+    settings->WriteText(section, PortServerKey, NoServerText);
+    settings->WriteText(MainSection, PortsCountKey, "1");
+}
+
+// A stored status beginning with '1' or '0' shows as Enabled or Disabled;
+// any other text stays as it is.
+static std::string LoadedPortStatus(const char* stored) {
+    if (stored[0] == '1') return PortEnabledText;
+    if (stored[0] == '0') return PortDisabledText;
+    return stored;
+}
+
+static const char* StoredPortStatus(const std::string& status) {
+    if (status == PortEnabledText) return StoredEnabled;
+    if (status == PortDisabledText) return StoredDisabled;
+    return status.c_str();
+}
+
+static void LoadMappedPorts(ProfileStore* settings, ManagerStateAccess* manager) {
+    int count = settings->ReadInt(MainSection, PortsCountKey, 0);
+    for (int row = 0; row < count; ++row) {
+        char section[32];
+        PortSection(row, section, sizeof section);
+        char name[RowTextSize], port[RowTextSize], server[RowTextSize], status[RowTextSize];
+        settings->ReadText(section, PortNameKey, "", name, sizeof name);
+        settings->ReadText(section, PortNumberKey, "", port, sizeof port);
+        settings->ReadText(section, PortServerKey, "", server, sizeof server);
+        settings->ReadText(section, PortStatusKey, "", status, sizeof status);
+        MappedPort mapped;
+        mapped.text[PortName] = name;
+        mapped.text[PortNumber] = port;
+        mapped.text[PortStatus] = LoadedPortStatus(status);
+        mapped.text[PortServer] = server;
+        manager->AppendMappedPort(mapped);
+    }
+}
+
+static void LoadWindowPlacement(ProfileStore* settings, ManagerStateAccess* manager) {
+    int width = settings->ReadInt(WindowSection, WidthKey, 0);
+    if (width != 0) {
+        WindowRect rect;
+        rect.height = settings->ReadInt(WindowSection, HeightKey, 0);
+        rect.width = settings->ReadInt(WindowSection, WidthKey, 0);
+        rect.top = settings->ReadInt(WindowSection, TopKey, 0);
+        rect.left = settings->ReadInt(WindowSection, LeftKey, 0);
+        manager->PlaceWindow(rect);
+    } else {
+        manager->SizeWindow(DefaultWindowWidth, DefaultWindowHeight);
+    }
+    int top = settings->ReadInt(WindowSection, SplitterTopKey, DefaultSplitterTop);
+    int left = settings->ReadInt(WindowSection, SplitterLeftKey, DefaultSplitterLeft);
+    manager->PlaceSplitters(top, left);
+}
+
+void LoadState(ProxyCatalogue* catalogue, ProfileStore* settings, CatalogueStorage* storage,
+               ManagerStateAccess* manager, ManagerFlags* flags) {
+    ReadCatalogue(catalogue, settings, storage);
+    flags->autorun = settings->ReadInt(MainSection, AutorunKey, 1);
+    flags->acceptLocal = settings->ReadInt(NetworkSection, AcceptLocalKey, 1);
+    manager->SetLocalOnly((uint8_t)(flags->acceptLocal & 0xFF));
+    manager->SetAutorun(flags->autorun);
+    LoadMappedPorts(settings, manager);
+    LoadWindowPlacement(settings, manager);
+}
+
+void SaveState(const ProxyCatalogue* catalogue, ProfileStore* settings, CatalogueStorage* storage,
+               ManagerStateAccess* manager, const ManagerFlags* flags) {
+    if (!manager->IsMaximized()) {
+        WindowRect rect = manager->OuterRect();
+        WriteInt(settings, WindowSection, LeftKey, rect.left);
+        WriteInt(settings, WindowSection, TopKey, rect.top);
+        WriteInt(settings, WindowSection, WidthKey, rect.width);
+        WriteInt(settings, WindowSection, HeightKey, rect.height);
+    }
+    WriteInt(settings, MainSection, AutorunKey, flags->autorun);
+    WriteInt(settings, NetworkSection, AcceptLocalKey, flags->acceptLocal);
+    WriteInt(settings, WindowSection, SplitterTopKey, manager->SplitterTop());
+    WriteInt(settings, WindowSection, SplitterLeftKey, manager->SplitterLeft());
+    int count = manager->MappedPortCount();
+    WriteInt(settings, MainSection, PortsCountKey, count);
+    WriteCatalogue(catalogue, settings, storage);
+    for (int row = 0; row < count; ++row) {
+        MappedPort mapped = manager->MappedPortRow(row);
+        char section[32];
+        PortSection(row, section, sizeof section);
+        settings->WriteText(section, PortNameKey, mapped.text[PortName].c_str());
+        settings->WriteText(section, PortNumberKey, mapped.text[PortNumber].c_str());
+        settings->WriteText(section, PortStatusKey, StoredPortStatus(mapped.text[PortStatus]));
+        settings->WriteText(section, PortServerKey, mapped.text[PortServer].c_str());
+    }
+}

@@ -1,0 +1,56 @@
+// config.ini: what the manager loads once at start-up (LoadState) and saves
+// once at Exit (SaveState), in a fixed order, and the first-run defaults.
+#pragma once
+
+#include <cstdint>
+
+#include "../ports/mapped_port.h"
+#include "catalogue_file.h"
+#include "profile_store.h"
+#include "proxy_catalogue.h"
+
+struct WindowRect {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+// The manager's side of the load and save: its window, splitters and
+// mapped-port list, the shared table's local-only byte and the start-at-logon
+// value. The main window implements it; tests supply their own.
+class ManagerStateAccess {
+public:
+    virtual ~ManagerStateAccess() {}
+    virtual int IsMaximized() = 0;
+    virtual WindowRect OuterRect() = 0;
+    virtual void PlaceWindow(const WindowRect& rect) = 0;  // stored position and outer size
+    virtual void SizeWindow(int width, int height) = 0;    // outer size, position unchanged
+    virtual int SplitterTop() = 0;                         // client y of the horizontal bar
+    virtual int SplitterLeft() = 0;                        // client x of the vertical bar
+    virtual void PlaceSplitters(int top, int left) = 0;
+    virtual int MappedPortCount() = 0;
+    virtual MappedPort MappedPortRow(int row) = 0;
+    virtual void AppendMappedPort(const MappedPort& port) = 0;
+    virtual void SetLocalOnly(uint8_t value) = 0;
+    virtual void SetAutorun(int flag) = 0;
+};
+
+// The two preferences the manager holds in memory between load and save.
+struct ManagerFlags {
+    int autorun;
+    int acceptLocal;
+};
+
+const int DefaultWindowWidth = 600;
+const int DefaultWindowHeight = 500;
+const int DefaultSplitterTop = 150;
+const int DefaultSplitterLeft = 180;
+
+// Written, in this order, when config.ini cannot be opened.
+void WriteFirstRunDefaults(ProfileStore* settings);
+
+void LoadState(ProxyCatalogue* catalogue, ProfileStore* settings, CatalogueStorage* storage,
+               ManagerStateAccess* manager, ManagerFlags* flags);
+void SaveState(const ProxyCatalogue* catalogue, ProfileStore* settings, CatalogueStorage* storage,
+               ManagerStateAccess* manager, const ManagerFlags* flags);

@@ -1,0 +1,236 @@
+// The data folder, the two files and the start-at-logon value, for real
+// under the Windows API.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "catalogue_fixture.h"
+#include "manager/catalogue/data_folder.h"
+#include "manager/catalogue/settings.h"
+#include "manager/catalogue/windows_profile.h"
+
+static const char* const ShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+static const char* const RunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+static std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+static void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+static void RemoveTree(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string path = folder + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                DeleteFileA(path.c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+// A documents folder of the test's own, set where the shell looks it up.
+class DataFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        documents = std::string(temp) + "tessaron-documents-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(documents.c_str(), nullptr);
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, ShellFoldersKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        DWORD size = sizeof saved;
+        hadSaved = RegQueryValueExA(key, "Personal", nullptr, nullptr, (BYTE*)saved, &size) == ERROR_SUCCESS;
+        RegSetValueExA(key, "Personal", 0, REG_SZ, (const BYTE*)documents.c_str(), (DWORD)documents.size() + 1);
+        RegCloseKey(key);
+    }
+    void TearDown() override {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, ShellFoldersKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+            if (hadSaved) {
+                RegSetValueExA(key, "Personal", 0, REG_EXPAND_SZ, (const BYTE*)saved, (DWORD)strlen(saved) + 1);
+            } else {
+                RegDeleteValueA(key, "Personal");
+            }
+            RegCloseKey(key);
+        }
+        RemoveTree(documents);
+    }
+    std::string documents;
+    char saved[MAX_PATH] = "";
+    bool hadSaved = false;
+};
+
+TEST_F(DataFolderTest, FirstStartCreatesTheFolderAndSeedsTheDefaultsOnce) {
+    DataPaths paths;
+    PrepareDataFolder(&paths);
+    EXPECT_EQ(std::string(paths.folder), documents + "\\Tessaron");
+    EXPECT_EQ(std::string(paths.settings), documents + "\\Tessaron\\config.ini");
+    EXPECT_EQ(std::string(paths.catalogue), documents + "\\Tessaron\\proxylist.dat");
+    EXPECT_NE(GetFileAttributesA(paths.folder) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+
+    WindowsProfile settings(paths.settings);
+    char text[256];
+    settings.ReadText("port0", "name", "", text, sizeof text);
+    EXPECT_STREQ(text, "Default");
+    settings.ReadText("port0", "server", "", text, sizeof text);
+    EXPECT_STREQ(text, "None");
+    EXPECT_EQ(settings.ReadInt("main", "ports_count", 0), 1);
+
+    // An existing file is only probed.
+    settings.WriteText("port0", "name", "Mine");
+    FlushProfile(paths.settings);
+    PrepareDataFolder(&paths);
+    WindowsProfile again(paths.settings);
+    again.ReadText("port0", "name", "", text, sizeof text);
+    EXPECT_STREQ(text, "Mine");
+}
+
+// The main window's part of the save, fixed.
+class StillManager : public ManagerStateAccess {
+public:
+    int IsMaximized() override { return 0; }
+    WindowRect OuterRect() override { return WindowRect{30, 40, 620, 510}; }
+    void PlaceWindow(const WindowRect&) override {}
+    void SizeWindow(int, int) override {}
+    int SplitterTop() override { return 150; }
+    int SplitterLeft() override { return 180; }
+    void PlaceSplitters(int, int) override {}
+    int MappedPortCount() override { return (int)ports.size(); }
+    MappedPort MappedPortRow(int row) override { return ports[row]; }
+    void AppendMappedPort(const MappedPort& port) override { ports.push_back(port); }
+    void SetLocalOnly(uint8_t) override {}
+    void SetAutorun(int) override {}
+    std::vector<MappedPort> ports;
+};
+
+static void SaveThroughFiles(const DataPaths& paths, const ProxyCatalogue& catalogue, StillManager* manager) {
+    char savePath[PathSize + 8];
+    BeginSettingsSave(paths.settings, savePath);
+    WindowsProfile settings(savePath);
+    FileCatalogueStorage storage(paths.catalogue);
+    ManagerFlags flags = {1, 1};
+    SaveState(&catalogue, &settings, &storage, manager, &flags);
+    FinishSettingsSave(paths.settings, savePath);
+}
+
+TEST_F(DataFolderTest, SaveWritesTheSameCatalogueBytesAndKeepsLeftoverSections) {
+    DataPaths paths;
+    PrepareDataFolder(&paths);
+    ProxyCatalogue catalogue;
+    InitCatalogue(&catalogue, nullptr);
+    AddCategory(&catalogue, "Work");
+    AddServerRow(&catalogue, MyProxyServersSlot, "10.0.0.1:3128", Http, StatusCodeAlive);
+    SetServerText(&catalogue, MyProxyServersSlot, 0, ServerDelay, "312");
+    SetServerText(&catalogue, MyProxyServersSlot, 0, ServerLastCheck, "2009.7.30 13:4");
+    AddServerRow(&catalogue, 0, "w:1", Socks, StatusCodeDead);
+    RefreshCategoryLabels(&catalogue);
+
+    StillManager manager;
+    for (const char* number : {"9800", "9801", "9802"}) {
+        MappedPort port;
+        port.text[PortName] = std::string("p") + number;
+        port.text[PortNumber] = number;
+        port.text[PortStatus] = "Disabled";
+        port.text[PortServer] = "None";
+        manager.ports.push_back(port);
+    }
+    SaveThroughFiles(paths, catalogue, &manager);
+    manager.ports.pop_back();
+    SaveThroughFiles(paths, catalogue, &manager);
+
+    EXPECT_EQ(ReadFileBytes(paths.catalogue), FormatCatalogueText(&catalogue));
+    EXPECT_EQ(ReadFileBytes(paths.catalogue), "10.0.0.1:3128;0;2;312;2009.7.30 13:4;16\r\nw:1;1;1;;;0\r\n");
+    EXPECT_EQ(GetFileAttributesA((std::string(paths.settings) + ".new").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    WindowsProfile settings(paths.settings);
+    char text[256];
+    EXPECT_EQ(settings.ReadInt("main", "ports_count", 0), 2);
+    settings.ReadText("port2", "name", "", text, sizeof text);
+    EXPECT_STREQ(text, "p9802");  // left from the earlier save, unread
+    settings.ReadText("categories", "cat0", "", text, sizeof text);
+    EXPECT_STREQ(text, "Work(1)");
+    EXPECT_EQ(settings.ReadInt("window", "width", 0), 620);
+
+    // And back: the next start sees what was saved.
+    ProxyCatalogue loaded;
+    InitCatalogue(&loaded, nullptr);
+    FileCatalogueStorage storage(paths.catalogue);
+    StillManager next;
+    ManagerFlags flags = {0, 0};
+    LoadState(&loaded, &settings, &storage, &next, &flags);
+    EXPECT_EQ(FormatCatalogueText(&loaded), FormatCatalogueText(&catalogue));
+    EXPECT_EQ(next.ports.size(), 2u);
+}
+
+TEST_F(DataFolderTest, ReplaceKeepsTheOldFileWhenTheNewOneCannotBeWritten) {
+    DataPaths paths;
+    PrepareDataFolder(&paths);
+    WriteFileBytes(paths.catalogue, "old:1;0;0;;;16\r\n");
+    // A folder where the temporary file would go: the write cannot start.
+    std::string blocker = std::string(paths.catalogue) + ".new";
+    CreateDirectoryA(blocker.c_str(), nullptr);
+    EXPECT_EQ(ReplaceFileContents(paths.catalogue, "new:1;0;0;;;16\r\n", 16), 0);
+    EXPECT_EQ(ReadFileBytes(paths.catalogue), "old:1;0;0;;;16\r\n");
+    RemoveDirectoryA(blocker.c_str());
+    EXPECT_EQ(ReplaceFileContents(paths.catalogue, "new:1;0;0;;;16\r\n", 16), 1);
+    EXPECT_EQ(ReadFileBytes(paths.catalogue), "new:1;0;0;;;16\r\n");
+}
+
+TEST_F(DataFolderTest, LargeCatalogueFileIsReadWhole) {
+    DataPaths paths;
+    PrepareDataFolder(&paths);
+    std::string file;
+    for (int i = 0; file.size() < (1u << 20) + 100000; ++i) file += "h" + std::to_string(i) + ":80;0;0;;;17\r\n";
+    WriteFileBytes(paths.catalogue, file);
+    FileCatalogueStorage storage(paths.catalogue);
+    std::string text;
+    ASSERT_EQ(storage.ReadCatalogueText(&text), 1);
+    EXPECT_EQ(text, file);
+}
+
+static bool ReadRunValue(std::string* value) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, RunKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    char data[600];
+    DWORD size = sizeof data;
+    DWORD type = 0;
+    bool found = RegQueryValueExA(key, "Tessaron", nullptr, &type, (BYTE*)data, &size) == ERROR_SUCCESS && type == REG_SZ;
+    RegCloseKey(key);
+    if (found) *value = data;
+    return found;
+}
+
+TEST(Autorun, WritesTheProgramPathWithTheHiddenFlagAndDeletesIt) {
+    char program[MAX_PATH];
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    SetAutorun(1);
+    std::string value;
+    ASSERT_TRUE(ReadRunValue(&value));
+    EXPECT_EQ(value, std::string(program) + " h");
+    SetAutorun(0);
+    EXPECT_FALSE(ReadRunValue(&value));
+    SetAutorun(0);  // nothing to delete: still quiet
+    EXPECT_FALSE(ReadRunValue(&value));
+}
