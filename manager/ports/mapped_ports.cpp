@@ -1,0 +1,163 @@
+#include "mapped_ports.h"
+
+#include <cstdio>
+
+#include "../../shared/number_text.h"
+#include "../catalogue/catalogue_texts.h"
+#include "../catalogue/proxy_server.h"
+
+static PortListObserver NoObserver;
+
+static PortListObserver* Observer(MappedPortList* list) {
+    return list->observer != nullptr ? list->observer : &NoObserver;
+}
+
+void InitPortList(MappedPortList* list, PortListObserver* observer) {
+    list->rows.clear();
+    list->selected.clear();
+    list->observer = observer;
+}
+
+static MappedPort CutPort(const MappedPort& port) {
+    MappedPort cut;
+    for (int column = 0; column < PortColumnCount; ++column) cut.text[column] = RowText(port.text[column].c_str());
+    return cut;
+}
+
+void AppendPortRow(MappedPortList* list, const MappedPort& port) {
+    list->rows.push_back(CutPort(port));
+    list->selected.push_back(0);
+    Observer(list)->PortInserted((int)list->rows.size() - 1);
+}
+
+void SetPortText(MappedPortList* list, int row, int column, const char* text) {
+    list->rows[row].text[column] = RowText(text);
+    Observer(list)->PortChanged(row);
+}
+
+void RemovePortRow(MappedPortList* list, int row) {
+    list->rows.erase(list->rows.begin() + row);
+    list->selected.erase(list->selected.begin() + row);
+    Observer(list)->PortRemoved(row);
+}
+
+int PortValue(const MappedPort& port) { return ReadNumber(port.text[PortNumber].c_str()); }
+
+void AddMappedPort(MappedPortList* list, const char* name, const char* portText) {
+    int value = ReadNumber(portText);
+    for (const MappedPort& row : list->rows) {
+        if (PortValue(row) == value) return;
+    }
+    MappedPort port;
+    port.text[PortName] = name;
+    port.text[PortNumber] = portText;
+    port.text[PortStatus] = PortDisabledText;
+    port.text[PortServer] = NoServerText;
+    list->rows.insert(list->rows.begin(), CutPort(port));
+    list->selected.insert(list->selected.begin(), 0);
+    Observer(list)->PortInserted(0);
+}
+
+static int RelayRuns(RelayHost* host, const char* portText) {
+    char name[KernelNameSize];
+    PortEventName(portText, name);
+    if (!host->OpenPortEvent(name)) return 0;
+    host->ClosePortEvent();
+    return 1;
+}
+
+// Entries left in use by relays that ended by themselves stay taken; they
+// are reclaimed here rather than lost. FindPortEntry's rule is unchanged.
+static int TakeEntryFor(SharedPortTable* table, int value, RelayHost* host, const MappedPortList* list) {
+    int entry = FindPortEntry(table, value);
+    if (entry != NoPortEntry) return entry;
+    entry = FindFreePortEntry(table);
+    if (entry != NoPortEntry) return entry;
+    for (int i = 0; i < PortEntryCount; ++i) {
+        char decimal[16];
+        std::snprintf(decimal, sizeof decimal, "%d", table->ports[i].port);
+        int running = RelayRuns(host, decimal);
+        for (const MappedPort& row : list->rows) {
+            if (PortValue(row) == table->ports[i].port && RelayRuns(host, row.text[PortNumber].c_str())) running = 1;
+        }
+        if (!running) table->ports[i].inUse = 0;
+    }
+    return FindFreePortEntry(table);
+}
+
+void SetPortEnabled(MappedPortList* list, int row, int flag, SharedPortTable* table, RelayHost* host) {
+    const MappedPort& port = list->rows[row];
+    int value = PortValue(port);
+    char name[KernelNameSize];
+    PortEventName(port.text[PortNumber].c_str(), name);
+    if (!host->OpenPortEvent(name)) {
+        if (flag == 0) return;
+        int entry = TakeEntryFor(table, value, host, list);
+        if (entry == NoPortEntry) return;
+        table->ports[entry].inUse = 1;
+        table->ports[entry].port = value;
+        SetEntryServer(&table->ports[entry], port.text[PortServer].c_str());
+        table->ports[entry].enabled = 1;
+        host->StartRelay(port.text[PortNumber].c_str());
+        return;
+    }
+    int entry = FindPortEntry(table, value);
+    if (entry == NoPortEntry) {
+        host->ClosePortEvent();
+        return;
+    }
+    table->ports[entry].enabled = flag;
+    if (flag == 0) table->ports[entry].inUse = 0;
+    host->SetAndClosePortEvent();
+}
+
+void SwitchPortServer(MappedPortList* list, int row, SharedPortTable* table, RelayHost* host) {
+    const MappedPort& port = list->rows[row];
+    int entry = FindPortEntry(table, PortValue(port));
+    if (entry == NoPortEntry) return;
+    SetEntryServer(&table->ports[entry], port.text[PortServer].c_str());
+    char name[KernelNameSize];
+    PortEventName(port.text[PortNumber].c_str(), name);
+    if (host->OpenPortEvent(name)) host->SetAndClosePortEvent();
+}
+
+void SwitchSelectedPorts(MappedPortList* list, const char* server, SharedPortTable* table, RelayHost* host) {
+    for (int row = 0; row < (int)list->rows.size(); ++row) {
+        if (!list->selected[row]) continue;
+        SetPortText(list, row, PortServer, server);
+        SwitchPortServer(list, row, table, host);
+    }
+}
+
+void NotifyAllRelays(MappedPortList* list, RelayHost* host) {
+    for (const MappedPort& port : list->rows) {
+        char name[KernelNameSize];
+        PortEventName(port.text[PortNumber].c_str(), name);
+        if (host->OpenPortEvent(name)) host->SetAndClosePortEvent();
+    }
+}
+
+void EditMappedPort(MappedPortList* list, int row, const char* name, const char* portText, SharedPortTable* table,
+                    RelayHost* host) {
+    SetPortText(list, row, PortName, name);
+    if (ReadNumber(portText) == PortValue(list->rows[row])) return;
+    SetPortEnabled(list, row, 0, table, host);
+    SetPortText(list, row, PortNumber, portText);
+    // The status shown before the edit: the monitor has not refreshed it yet.
+    if (list->rows[row].text[PortStatus] == PortEnabledText) SetPortEnabled(list, row, 1, table, host);
+}
+
+void RemoveSelectedPorts(MappedPortList* list, SharedPortTable* table, RelayHost* host) {
+    for (int row = 0; row < (int)list->rows.size(); ++row) {
+        if (!list->selected[row]) continue;
+        SetPortEnabled(list, row, 0, table, host);
+        RemovePortRow(list, row);
+        --row;
+    }
+}
+
+void StartEnabledPorts(MappedPortList* list, SharedPortTable* table, RelayHost* host) {
+    for (int row = 0; row < (int)list->rows.size(); ++row) {
+        if (list->rows[row].text[PortStatus] == PortEnabledText) SetPortEnabled(list, row, 1, table, host);
+    }
+}
