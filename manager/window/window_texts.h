@@ -1,0 +1,23 @@
+// Texts of the main window and its dialogs.
+#pragma once
+
+const char* const ManagerTitle = "Tessaron 1.05";
+const char* const DefaultStatusText = "Tessaron 1.05";
+const char* const ServerCountsFormat = "Total: %d   Socks: %d   Http: %d";
+const char* const MessageCaption = "Tessaron";
+
+const char* const ServerHostMissing = "Please enter valid Server hostname";
+const char* const ServerPortMissingAdd = "Please enter valid Port Number";
+const char* const ServerPortMissingEdit = "Please enter valid Port number";
+const char* const CategoryNameMissing = "Please enter valid Category name";
+const char* const PortNameMissing = "Please enter Port Name";
+const char* const PortNumberMissing = "Please enter valid Port Number";
+const char* const PortAlreadyAdded = "Port already added";
+
+const char* const EditServerCaption = "Edit Server";
+const char* const EditCategoryCaption = "Edit Category";
+const char* const EditMappedPortCaption = "Edit Mapped Port";
+
+// What a new server's Address box shows until the user types over it.
+const char* const PlaceholderHost = "proxy.example.com";
+const char* const PlaceholderPort = "8080";
