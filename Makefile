@@ -41,7 +41,7 @@ run: windows prefix
 	@tools/run-manager $(TESSARON_BUILD)
 
 bench: build prefix
-	@tools/run-bench $(TESSARON_BUILD)
+	@tools/run-bench $(TESSARON_BUILD) $(BENCH_ARGS)
 
 clean:
 	rm -rf $(BUILD)
