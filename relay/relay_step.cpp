@@ -43,6 +43,13 @@ RelayStepOutcome RelayStep(RelaySocket source, RelaySocket destination, RelayChu
         if (received < 0) return RelayBroken;
         chunk->length = received;
         chunk->sent = 0;
+        // A short read has most likely emptied the source: pass it on and
+        // wait for the source to report more, rather than asking again only
+        // to hear that it would block. A closing source is read to its end.
+        if (received < ChunkSize && !chunk->sourceClosing) {
+            int sent = SendPending(destination, chunk);
+            return sent < 0 ? RelayBroken : RelayWaiting;
+        }
     }
     // The last chunk read still has to go out; a receive has been made, so
     // the source reports again if it holds more.

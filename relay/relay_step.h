@@ -40,7 +40,9 @@ const int ChunksPerStep = 16;
 
 int HasPendingChunk(const RelayChunk* chunk);
 
-// Sends what is pending, then reads and passes on further chunks until the
-// source has nothing more now, the destination cannot take more, or the
-// source has ended (then the destination's sending side is shut down).
+// Sends what is pending, then reads and passes on further chunks until a
+// read comes back short (the source has nothing more now), the destination
+// cannot take more, or the source has ended (then the destination's sending
+// side is shut down). Every way out leaves a report to come: a receive has
+// been made, or a send would block.
 RelayStepOutcome RelayStep(RelaySocket source, RelaySocket destination, RelayChunk* chunk);

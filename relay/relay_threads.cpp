@@ -70,9 +70,11 @@ DWORD WINAPI AcceptConnectThread(LPVOID) {
             Sleep(10);
             continue;
         }
-        ResetEvent(Relay.listenEvent);
         WSANETWORKEVENTS events;
-        if (WSAEnumNetworkEvents(Relay.listenSocket, nullptr, &events) != 0) continue;
+        if (WSAEnumNetworkEvents(Relay.listenSocket, Relay.listenEvent, &events) != 0) {
+            ResetEvent(Relay.listenEvent);
+            continue;
+        }
         if ((events.lNetworkEvents & FD_ACCEPT) == 0) continue;
         // With every slot taken the client waits in the backlog until one frees.
         ConnectUpstream(WaitForFreeSlot());
@@ -148,26 +150,43 @@ static void HandleUpstreamEvents(int i, const WSANETWORKEVENTS* events) {
     HandleRelayEvents(i, UpstreamSide, events);
 }
 
+// Waits for the side's events, starting the search after the slot served
+// last: the wait reports the lowest signalled handle, so a fixed order would
+// serve low slots first and keep busy connections ahead of the rest.
+static int WaitForSideEvent(HANDLE* events, int* nextStart) {
+    HANDLE rotated[MaxConnections];
+    for (int k = 0; k < MaxConnections; ++k) rotated[k] = events[(*nextStart + k) % MaxConnections];
+    DWORD woken = WaitForMultipleObjects(MaxConnections, rotated, FALSE, INFINITE);
+    if (woken >= WAIT_OBJECT_0 + MaxConnections) return -1;
+    int i = (*nextStart + (int)(woken - WAIT_OBJECT_0)) % MaxConnections;
+    *nextStart = (i + 1) % MaxConnections;
+    return i;
+}
+
 static DWORD ServeSide(RelaySide side) {
     HANDLE* events = side == ClientSide ? ClientSideEvents : UpstreamSideEvents;
+    int nextStart = 0;
     for (;;) {
-        DWORD woken = WaitForMultipleObjects(MaxConnections, events, FALSE, INFINITE);
-        if (woken >= WAIT_OBJECT_0 + MaxConnections) {
+        int i = WaitForSideEvent(events, &nextStart);
+        if (i < 0) {
             Sleep(10);
             continue;
         }
-        int i = (int)(woken - WAIT_OBJECT_0);
-        ResetEvent(events[i]);
         RelayConnection* slot = &Connections[i];
         EnterCriticalSection(&slot->lock);
         SOCKET own = side == ClientSide ? slot->clientSocket : slot->upstreamSocket;
         WSANETWORKEVENTS happened;
-        if (slot->inUse && own != INVALID_SOCKET && WSAEnumNetworkEvents(own, nullptr, &happened) == 0) {
+        // The enquiry resets the slot's event as it reads the recorded events.
+        if (!slot->inUse || own == INVALID_SOCKET) {
+            ResetEvent(events[i]);
+        } else if (WSAEnumNetworkEvents(own, events[i], &happened) == 0) {
             if (side == UpstreamSide) {
                 HandleUpstreamEvents(i, &happened);
             } else {
                 HandleRelayEvents(i, ClientSide, &happened);
             }
+        } else {
+            ResetEvent(events[i]);
         }
         LeaveCriticalSection(&slot->lock);
     }

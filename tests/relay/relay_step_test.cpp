@@ -34,6 +34,7 @@ TEST_F(RelayStepTest, PassesBytesOnUntilTheSourceHasNoMore) {
     EXPECT_EQ(destination.received, source.incoming);
     EXPECT_FALSE(HasPendingChunk(&chunk));
     EXPECT_FALSE(destination.shutDown);
+    EXPECT_EQ(source.receives, 4);  // the short fourth read ends the step: no receive just to hear "would block"
 }
 
 TEST_F(RelayStepTest, PendingChunkHoldsTheSourceUntilItHasGoneOut) {
