@@ -319,8 +319,8 @@ static std::vector<CompareCase> Cases() {
          {Read("s", "a"), Read("s", "b"), Read("s", "d"), Read("s", "f"), Write("s", "x", "1")}},
         {"WrittenKeyMakesAUtf16LittleFile", true, "[s]\r\nk=1\r\n",
          {Write("", "\xff\xfek", "1"), Read("s", "k"), Read("", "\xff\xfek"), Write("s", "n", "2"), Read("s", "n")}},
-        {"WrittenKeyMakesAUtf16BigFile", true, "[s]\r\nk=1\r\n",
-         {Write("", "\xfe\xffk", "1"), Read("s", "k"), Write("t", "n", "2"), Read("t", "n")}},
+        // A written key that turns the file into big-endian UTF-16 is left out:
+        // wine then writes a byte it never set, different from run to run.
         {"WrittenKeyMakesAUtf8File", true, "[s]\r\nk=1\r\n",
          {Write(" ", "\xef\xbb\xbfk", "1"), Read("", "k"), Read("s", "k"), Write("s", "n", "\xe9"), Read("s", "n")}},
         {"Utf16MarkOnly", true, "\xff\xfe", {Write("s", "n", "2")}},

@@ -1,0 +1,131 @@
+#include "relay_host_win32.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+#include <string>
+
+#include "../catalogue/catalogue_texts.h"
+#include "../catalogue/proxy_server.h"
+#include "../window/window_texts_win32.h"
+#include "../window/window_thread_win32.h"
+
+const DWORD MonitorPeriodMs = 1000;
+const DWORD MonitorSliceMs = 50;
+
+int WindowsRelayHost::OpenPortEvent(const char* eventName) {
+    event = OpenEventA(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, eventName);
+    return event != nullptr;
+}
+
+void WindowsRelayHost::SetAndClosePortEvent() {
+    if (event == nullptr) return;
+    SetEvent(event);
+    ClosePortEvent();
+}
+
+void WindowsRelayHost::ClosePortEvent() {
+    if (event != nullptr) CloseHandle(event);
+    event = nullptr;
+}
+
+// The folder of the manager's own program, with its trailing backslash.
+static std::string ProgramFolder() {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path) return "";
+    char* slash = std::strrchr(path, '\\');
+    if (slash != nullptr) slash[1] = 0;
+    return path;
+}
+
+void WindowsRelayHost::StartRelay(const char* portText) {
+    std::string program = ProgramFolder() + RelayProgramName;
+    ShellExecuteA(nullptr, ShellOpenVerb, program.c_str(), portText, nullptr, SW_HIDE);
+}
+
+int RelayRunning(const char* portText) {
+    char name[KernelNameSize];
+    PortEventName(portText, name);
+    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, name);
+    if (event == nullptr) return 0;
+    CloseHandle(event);
+    return 1;
+}
+
+SharedPortTable* CreateSharedPortTable(HANDLE* mapping) {
+    *mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, SharedTableSize, MainMappingName);
+    if (*mapping == nullptr) return nullptr;
+    void* view = MapViewOfFile(*mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+    if (view == nullptr) return nullptr;
+    SharedPortTable* table = (SharedPortTable*)view;
+    WriteTableHeader(table);
+    return table;
+}
+
+// One monitor step, carried between the worker and the window thread.
+struct MonitorStep {
+    MappedPortList* list;
+    int row;
+    int exists;
+    char port[RowTextSize];
+    int running;
+};
+
+// On the window thread: the row's port text, if the row still exists.
+static void ReadStepPort(void* argument) {
+    MonitorStep* step = (MonitorStep*)argument;
+    step->exists = step->row < (int)step->list->rows.size();
+    if (!step->exists) return;
+    std::strncpy(step->port, step->list->rows[step->row].text[PortNumber].c_str(), sizeof step->port - 1);
+    step->port[sizeof step->port - 1] = 0;
+}
+
+// On the window thread: the status, for the same row if it still holds the port.
+static void WriteStepStatus(void* argument) {
+    MonitorStep* step = (MonitorStep*)argument;
+    if (step->row >= (int)step->list->rows.size()) return;
+    const MappedPort& row = step->list->rows[step->row];
+    if (row.text[PortNumber] != step->port) return;
+    const char* status = step->running ? PortEnabledText : PortDisabledText;
+    if (row.text[PortStatus] != status) SetPortText(step->list, step->row, PortStatus, status);
+}
+
+void MonitorPortsOnce(PortMonitor* monitor) {
+    MonitorStep step = {};
+    step.list = monitor->list;
+    for (step.row = 0; monitor->stop == 0; ++step.row) {
+        if (!RunOnWindowThread(monitor->window, ReadStepPort, &step) || !step.exists) return;
+        step.running = RelayRunning(step.port);
+        if (!RunOnWindowThread(monitor->window, WriteStepStatus, &step)) return;
+    }
+}
+
+static DWORD WINAPI PortMonitorThread(LPVOID argument) {
+    PortMonitor* monitor = (PortMonitor*)argument;
+    while (monitor->stop == 0) {
+        MonitorPortsOnce(monitor);
+        for (DWORD waited = 0; waited < MonitorPeriodMs && monitor->stop == 0; waited += MonitorSliceMs)
+            Sleep(MonitorSliceMs);
+    }
+    return 0;
+}
+
+void StartPortMonitor(PortMonitor* monitor, HWND window, MappedPortList* list) {
+    monitor->window = window;
+    monitor->list = list;
+    monitor->stop = 0;
+    monitor->thread = CreateThread(nullptr, 0, PortMonitorThread, monitor, 0, nullptr);
+}
+
+void StopPortMonitor(PortMonitor* monitor) {
+    if (monitor->thread == nullptr) return;
+    InterlockedExchange(&monitor->stop, 1);
+    // The thread may be waiting in a call to this thread: keep serving them.
+    while (MsgWaitForMultipleObjects(1, &monitor->thread, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+    }
+    CloseHandle(monitor->thread);
+    monitor->thread = nullptr;
+}

@@ -1,0 +1,272 @@
+#include "commands_win32.h"
+
+#include "../catalogue/catalogue_texts.h"
+#include "../catalogue/windows_profile.h"
+#include "../resources/resource_ids.h"
+#include "dialogs_win32.h"
+
+// ---- helpers over the lists ----
+
+static HWND ServerList(MainWindow* main) { return CurrentServerList(main); }
+static int FirstSelectedServer(MainWindow* main) { return NextSelectedRow(ServerList(main), 0); }
+static int FirstSelectedPort(MainWindow* main) { return NextSelectedRow(main->portList, 0); }
+static int FirstSelectedCategory(MainWindow* main) { return NextSelectedRow(main->categoryList, 0); }
+
+// The port commands of the model act on its selection flags: copy the view's.
+static void TakePortSelection(MainWindow* main) {
+    for (int row = 0; row < (int)main->ports.selected.size(); ++row)
+        main->ports.selected[row] = IsRowSelected(main->portList, row);
+}
+
+static void AfterServerCountChange(MainWindow* main) {
+    UpdateServerCounts(main);
+    RefreshCategoryLabels(&main->catalogue);
+}
+
+// A category's name from its label: cut at the last '(' (never the first character).
+static std::string CategoryNameOfLabel(const std::string& label) {
+    for (size_t at = label.size(); at-- > 1;) {
+        if (label[at] == '(') return label.substr(0, at);
+    }
+    return label;
+}
+
+// ---- server commands ----
+
+static void MoveToCategory(MainWindow* main, int id) {
+    int index = id - IDM_MOVE_FIRST;
+    if (index < 0 || index >= (int)main->catalogue.categories.size()) return;
+    int target = main->catalogue.categories[index].slot;
+    if (target == main->catalogue.currentSlot) return;
+    // Each move deletes the row; rescan from the top. The bound keeps a list
+    // that failed to drop a selection from looping.
+    int bound = main->catalogue.lists[main->catalogue.currentSlot].Count();
+    for (int row = FirstSelectedServer(main); row >= 0 && bound-- > 0; row = FirstSelectedServer(main))
+        MoveServerToCategory(&main->catalogue, row, target);
+    RefreshCategoryLabels(&main->catalogue);
+    UpdateServerCounts(main);
+}
+
+static void AddServer(MainWindow* main, int) {
+    ServerDialogData data = NewServerDialogData();
+    if (RunServerDialog(main->window, &data)) {
+        std::string address = ServerDialogAddress(data);
+        AddServerRow(&main->catalogue, main->catalogue.currentSlot, address.c_str(), data.typeFlag,
+                     StatusCodeUntested);
+    }
+    AfterServerCountChange(main);
+}
+
+static void RemoveServers(MainWindow* main, int) {
+    int slot = main->catalogue.currentSlot;
+    int bound = main->catalogue.lists[slot].Count();
+    // After a deletion the next row takes the index: search again from there.
+    for (int row = NextSelectedRow(ServerList(main), 0); row >= 0 && bound-- > 0;
+         row = NextSelectedRow(ServerList(main), row))
+        RemoveServerRow(&main->catalogue, slot, row);
+    AfterServerCountChange(main);
+}
+
+static void SwitchServer(MainWindow* main, int) {
+    int row = FirstSelectedServer(main);
+    if (row < 0) return;
+    std::string address = main->catalogue.lists[main->catalogue.currentSlot].Row(row).text[ServerAddress];
+    TakePortSelection(main);
+    SwitchSelectedPorts(&main->ports, address.c_str(), main->options.table, &main->host);
+}
+
+static void EditServer(MainWindow* main, int) {
+    int row = FirstSelectedServer(main);
+    int slot = main->catalogue.currentSlot;
+    if (row >= 0) {
+        const ProxyServer& server = main->catalogue.lists[slot].Row(row);
+        ServerDialogData data =
+            ServerDialogForRow(server.text[ServerAddress].c_str(), server.text[ServerTypeColumn].c_str());
+        if (RunServerDialog(main->window, &data) && row < main->catalogue.lists[slot].Count()) {
+            SetServerText(&main->catalogue, slot, row, ServerAddress, ServerDialogAddress(data).c_str());
+            SetServerText(&main->catalogue, slot, row, ServerTypeColumn, data.typeFlag ? TypeSocksText : TypeHttpText);
+        }
+    }
+    UpdateServerCounts(main);
+}
+
+// ---- port commands ----
+
+static void AddPort(MainWindow* main, int) {
+    MappedPortDialogData data = {AddMode, -1, "", ""};
+    if (RunMappedPortDialog(main->window, &data, &main->ports.rows))
+        AddMappedPort(&main->ports, data.name.c_str(), data.number.c_str());
+}
+
+static void EditPort(MainWindow* main, int) {
+    int row = FirstSelectedPort(main);
+    if (row < 0) return;
+    const MappedPort& port = main->ports.rows[row];
+    MappedPortDialogData data = {EditMode, row, port.text[PortName], port.text[PortNumber]};
+    if (RunMappedPortDialog(main->window, &data, &main->ports.rows) && row < (int)main->ports.rows.size())
+        EditMappedPort(&main->ports, row, data.name.c_str(), data.number.c_str(), main->options.table, &main->host);
+}
+
+static void RemovePorts(MainWindow* main, int) {
+    TakePortSelection(main);
+    RemoveSelectedPorts(&main->ports, main->options.table, &main->host);
+}
+
+static void SetSelectedPortsEnabled(MainWindow* main, int flag) {
+    TakePortSelection(main);
+    for (int row = 0; row < (int)main->ports.rows.size(); ++row) {
+        if (main->ports.selected[row]) SetPortEnabled(&main->ports, row, flag, main->options.table, &main->host);
+    }
+}
+
+static void EnablePorts(MainWindow* main, int) { SetSelectedPortsEnabled(main, 1); }
+static void DisablePorts(MainWindow* main, int) { SetSelectedPortsEnabled(main, 0); }
+
+// ---- category commands ----
+
+static void AddCategoryCommand(MainWindow* main, int) {
+    CategoryDialogData data = {AddMode, ""};
+    if (RunCategoryDialog(main->window, &data)) AddCategory(&main->catalogue, data.name.c_str());
+    RefreshCategoryLabels(&main->catalogue);
+}
+
+static void EditCategory(MainWindow* main, int) {
+    int index = FirstSelectedCategory(main);
+    if (index < 0) return;
+    CategoryDialogData data = {EditMode, CategoryNameOfLabel(main->catalogue.categories[index].label)};
+    if (RunCategoryDialog(main->window, &data) && index < (int)main->catalogue.categories.size())
+        RenameCategory(&main->catalogue, index, data.name.c_str());
+    RefreshCategoryLabels(&main->catalogue);
+}
+
+static void RemoveCategoryCommand(MainWindow* main, int) {
+    int index = FirstSelectedCategory(main);
+    if (index < 0 || IsBuiltInSlot(main->catalogue.categories[index].slot)) return;
+    RemoveCategory(&main->catalogue, index);
+}
+
+// ---- window commands ----
+
+static void ShowManagerCommand(MainWindow* main, int) { ShowManager(main); }
+static void HideManagerCommand(MainWindow* main, int) { HideManager(main); }
+
+static void SaveManagerState(MainWindow* main) {
+    if (!main->options.loadState) return;
+    char savePath[PathSize + 8];
+    BeginSettingsSave(main->paths.settings, savePath);
+    {
+        WindowsProfile settings(savePath);
+        FileCatalogueStorage storage(main->paths.catalogue);
+        SaveState(&main->catalogue, &settings, &storage, main, &main->flags);
+    }
+    FinishSettingsSave(main->paths.settings, savePath);
+}
+
+static void ExitManager(MainWindow* main, int) {
+    SaveManagerState(main);
+    ExitProcess(0);
+}
+
+// Commands of later work: their place is kept.
+static void NotYetThere(MainWindow*, int) {}
+
+struct CommandEntry {
+    int first;
+    int last;
+    void (*handler)(MainWindow* main, int id);
+};
+
+static const CommandEntry Commands[] = {
+    {IDM_MOVE_FIRST, IDM_MOVE_LAST, MoveToCategory},
+    {IDM_ADD_SERVER, IDM_ADD_SERVER, AddServer},
+    {IDM_REMOVE_SERVER, IDM_REMOVE_SERVER, RemoveServers},
+    {IDM_TEST_SERVER, IDM_TEST_SERVER, NotYetThere},
+    {IDM_SWITCH_SERVER, IDM_SWITCH_SERVER, SwitchServer},
+    {IDM_EDIT_SERVER, IDM_EDIT_SERVER, EditServer},
+    {IDM_COPY_ADDRESS, IDM_COPY_ADDRESS, NotYetThere},
+    {IDM_ADD_PORT, IDM_ADD_PORT, AddPort},
+    {IDM_EDIT_PORT, IDM_EDIT_PORT, EditPort},
+    {IDM_REMOVE_PORT, IDM_REMOVE_PORT, RemovePorts},
+    {IDM_DISABLE_PORT, IDM_DISABLE_PORT, DisablePorts},
+    {IDM_DOWNLOAD_LIST, IDM_DOWNLOAD_LIST, NotYetThere},
+    {IDM_ENABLE_PORT, IDM_ENABLE_PORT, EnablePorts},
+    {IDM_SHOW_MANAGER, IDM_SHOW_MANAGER, ShowManagerCommand},
+    {IDM_TRAY_EXIT, IDM_TRAY_EXIT, ExitManager},
+    {IDM_ADD_CATEGORY, IDM_ADD_CATEGORY, AddCategoryCommand},
+    {IDM_EDIT_CATEGORY, IDM_EDIT_CATEGORY, EditCategory},
+    {IDM_REMOVE_CATEGORY, IDM_REMOVE_CATEGORY, RemoveCategoryCommand},
+    {IDM_EXPORT, IDM_EXPORT, NotYetThere},
+    {IDM_PREFERENCES, IDM_PREFERENCES, NotYetThere},
+    {IDM_EXIT, IDM_EXIT, ExitManager},
+    {IDM_ABOUT, IDM_ABOUT, NotYetThere},
+    {IDM_CONTENTS, IDM_CONTENTS, NotYetThere},
+    {IDCANCEL, IDCANCEL, HideManagerCommand},  // the Escape key
+};
+
+int RunCommand(MainWindow* main, int id) {
+    for (const CommandEntry& entry : Commands) {
+        if (id < entry.first || id > entry.last) continue;
+        entry.handler(main, id);
+        return 1;
+    }
+    return 0;
+}
+
+// ---- context menus ----
+
+const int MoveMenuPosition = 4;
+
+static void EnableItem(HMENU menu, int id, int enabled) {
+    EnableMenuItem(menu, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+static void PrepareServerMenu(MainWindow* main) {
+    HMENU menu = main->serverMenu;
+    int anyServer = FirstSelectedServer(main) >= 0;
+    int anyPort = FirstSelectedPort(main) >= 0;
+    EnableItem(menu, IDM_SWITCH_SERVER, anyServer && anyPort);
+    static const int needServer[] = {IDM_EDIT_SERVER, IDM_REMOVE_SERVER, IDM_TEST_SERVER, IDM_COPY_ADDRESS};
+    for (int id : needServer) EnableItem(menu, id, anyServer);
+    EnableMenuItem(menu, MoveMenuPosition, MF_BYPOSITION | (anyServer ? MF_ENABLED : MF_GRAYED));
+    EnableItem(menu, IDM_ADD_SERVER, 1);
+    EnableItem(menu, IDM_DOWNLOAD_LIST, 1);
+    RebuildMoveMenu(main);
+}
+
+static void PreparePortMenu(MainWindow* main) {
+    int anyPort = FirstSelectedPort(main) >= 0;
+    static const int needPort[] = {IDM_EDIT_PORT, IDM_REMOVE_PORT, IDM_ENABLE_PORT, IDM_DISABLE_PORT};
+    for (int id : needPort) EnableItem(main->portMenu, id, anyPort);
+    EnableItem(main->portMenu, IDM_ADD_PORT, 1);
+}
+
+static void PrepareCategoryMenu(MainWindow* main) {
+    int anyCategory = FirstSelectedCategory(main) >= 0;
+    EnableItem(main->categoryMenu, IDM_EDIT_CATEGORY, anyCategory);
+    EnableItem(main->categoryMenu, IDM_REMOVE_CATEGORY, anyCategory);
+    EnableItem(main->categoryMenu, IDM_ADD_CATEGORY, 1);
+}
+
+HMENU PrepareContextMenu(MainWindow* main, int controlId) {
+    switch (controlId) {
+    case IDC_SERVER_LIST:
+    case IDC_SERVER_TEMPLATE: PrepareServerMenu(main); return main->serverMenu;
+    case IDC_PORT_LIST: PreparePortMenu(main); return main->portMenu;
+    case IDC_CATEGORY_LIST: PrepareCategoryMenu(main); return main->categoryMenu;
+    default: return nullptr;
+    }
+}
+
+void ShowContextMenu(MainWindow* main, int controlId) {
+    HMENU menu = PrepareContextMenu(main, controlId);
+    if (menu == nullptr) return;
+    POINT cursor;
+    GetCursorPos(&cursor);
+    TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, cursor.x, cursor.y, 0, main->window, nullptr);
+    PostMessageA(main->window, WM_NULL, 0, 0);
+}
+
+void SortCurrentList(MainWindow* main, int column) {
+    if (column < 0 || column >= ServerColumnCount) return;
+    SortServerColumn(&main->catalogue, main->catalogue.currentSlot, &main->sort, column);
+}

@@ -1,0 +1,440 @@
+// The real main window, created in the test's own thread and driven through
+// its messages: commands, list notifications, keys; rows, menu states and
+// status-bar texts are read back from the controls.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "manager/catalogue/catalogue_texts.h"
+#include "manager/resources/resource_ids.h"
+#include "manager/window/commands_win32.h"
+#include "manager/window/main_window_win32.h"
+#include "manager/window/window_thread_win32.h"
+
+static std::string CellText(HWND list, int row, int column) {
+    char text[RowTextSize] = "";
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, (WPARAM)row, (LPARAM)&item);
+    return text;
+}
+
+static std::vector<std::string> Column(HWND list, int column) {
+    std::vector<std::string> texts;
+    int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    for (int row = 0; row < count; ++row) texts.push_back(CellText(list, row, column));
+    return texts;
+}
+
+static void Select(HWND list, int row) { ListView_SetItemState(list, row, LVIS_SELECTED, LVIS_SELECTED); }
+
+static void PumpMessages(HWND dialog) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (!IsDialogMessageA(dialog, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+}
+
+struct VisibleListSearch {
+    HWND found;
+    int count;
+};
+
+static BOOL CALLBACK FindShownServerList(HWND child, LPARAM argument) {
+    VisibleListSearch* search = (VisibleListSearch*)argument;
+    if (GetDlgCtrlID(child) == IDC_SERVER_LIST && (GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE)) {
+        search->found = child;
+        ++search->count;
+    }
+    return TRUE;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { Open(""); }
+    void TearDown() override { DestroyMainWindow(window); }
+
+    void Open(const char* commandLine) {
+        MainWindowOptions options = {};
+        options.instance = GetModuleHandleA(nullptr);
+        options.table = &table;
+        options.commandLine = commandLine;
+        window = CreateMainWindow(&options);
+        ASSERT_NE(window, nullptr);
+        main = MainWindowOf(window);
+    }
+
+    // The one server list the window shows.
+    HWND ShownServerList() {
+        VisibleListSearch search = {nullptr, 0};
+        EnumChildWindows(window, FindShownServerList, (LPARAM)&search);
+        EXPECT_EQ(search.count, 1);
+        return search.found;
+    }
+    HWND PortList() { return GetDlgItem(window, IDC_PORT_LIST); }
+    HWND CategoryList() { return GetDlgItem(window, IDC_CATEGORY_LIST); }
+
+    void Command(int id) { SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+    void AddServers(int slot, const std::vector<const char*>& addresses, int typeFlag = Http) {
+        for (const char* address : addresses) AddServerRow(&main->catalogue, slot, address, typeFlag, StatusCodeUntested);
+        RefreshCategoryLabels(&main->catalogue);
+    }
+
+    void AddPort(const char* name, const char* number) { AddMappedPort(&main->ports, name, number); }
+
+    std::string StatusBarText(int part) {
+        char text[256] = "";
+        SendDlgItemMessageA(window, IDC_STATUS_BAR, SB_GETTEXTA, (WPARAM)part, (LPARAM)text);
+        return text;
+    }
+
+    int Enabled(HMENU menu, UINT item, UINT by = MF_BYCOMMAND) {
+        UINT state = GetMenuState(menu, item, by);
+        EXPECT_NE(state, (UINT)-1) << "item " << item;
+        return (state & (MF_GRAYED | MF_DISABLED)) == 0;
+    }
+
+    void ClickHeader(int column) {
+        HWND list = ShownServerList();
+        NMLISTVIEW click = {};
+        click.hdr.hwndFrom = list;
+        click.hdr.idFrom = IDC_SERVER_LIST;
+        click.hdr.code = LVN_COLUMNCLICK;
+        click.iItem = -1;
+        click.iSubItem = column;
+        SendMessageA(window, WM_NOTIFY, IDC_SERVER_LIST, (LPARAM)&click);
+    }
+
+    void DoubleClickServer() {
+        NMITEMACTIVATE click = {};
+        click.hdr.hwndFrom = ShownServerList();
+        click.hdr.idFrom = IDC_SERVER_LIST;
+        click.hdr.code = NM_DBLCLK;
+        SendMessageA(window, WM_NOTIFY, IDC_SERVER_LIST, (LPARAM)&click);
+    }
+
+    SharedPortTable table = {};
+    HWND window = nullptr;
+    MainWindow* main = nullptr;
+};
+
+TEST_F(MainWindowTest, StartsWithTitleBuiltInCategoriesAndStatusTexts) {
+    char title[64] = "";
+    GetWindowTextA(window, title, sizeof title);
+    EXPECT_STREQ(title, "Tessaron 1.05");
+    EXPECT_EQ(Column(CategoryList(), 0), (std::vector<std::string>{"My Proxy Servers(0)", "New(0)", "Dead(0)"}));
+    EXPECT_EQ(StatusBarText(0), "Tessaron 1.05");
+    EXPECT_EQ(StatusBarText(1), "Total: 0   Socks: 0   Http: 0");
+    EXPECT_EQ(ShownServerList(), main->serverLists[MyProxyServersSlot]);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, IDC_SERVER_TEMPLATE)));
+}
+
+TEST_F(MainWindowTest, EmptyServerListMenuEnablesOnlyAddServerAndDownload) {
+    HMENU menu = PrepareContextMenu(main, IDC_SERVER_LIST);
+    ASSERT_NE(menu, nullptr);
+    struct Case {
+        UINT id;
+        int enabled;
+    };
+    const Case cases[] = {
+        {IDM_SWITCH_SERVER, 0}, {IDM_TEST_SERVER, 0}, {IDM_COPY_ADDRESS, 0}, {IDM_DOWNLOAD_LIST, 1},
+        {IDM_ADD_SERVER, 1},    {IDM_EDIT_SERVER, 0}, {IDM_REMOVE_SERVER, 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Enabled(menu, c.id), c.enabled) << "command " << c.id;
+    EXPECT_FALSE(Enabled(menu, 4, MF_BYPOSITION)) << "Move to Category";
+}
+
+TEST_F(MainWindowTest, MoveMenuListsEveryCategoryWithItsCount) {
+    AddServers(MyProxyServersSlot, {"a:1", "b:2"});
+    HMENU menu = PrepareContextMenu(main, IDC_SERVER_LIST);
+    HMENU move = GetSubMenu(menu, 4);
+    ASSERT_NE(move, nullptr);
+    char text[64] = "";
+    GetMenuStringA(move, IDM_MOVE_FIRST, text, sizeof text, MF_BYCOMMAND);
+    EXPECT_STREQ(text, "My Proxy Servers(2)");
+    GetMenuStringA(move, IDM_MOVE_FIRST + 2, text, sizeof text, MF_BYCOMMAND);
+    EXPECT_STREQ(text, "Dead(0)");
+    // Rebuilt, not appended to: the entries stay three.
+    PrepareContextMenu(main, IDC_SERVER_LIST);
+    EXPECT_EQ(GetMenuItemCount(move), 1 + 3);
+}
+
+TEST_F(MainWindowTest, SwitchToServerNeedsAServerAndAPortSelected) {
+    AddServers(MyProxyServersSlot, {"10.0.0.5:3128"});
+    AddPort("Default", "9800");
+    Select(ShownServerList(), 0);
+    EXPECT_FALSE(Enabled(PrepareContextMenu(main, IDC_SERVER_LIST), IDM_SWITCH_SERVER));
+    DoubleClickServer();
+    EXPECT_EQ(CellText(PortList(), 0, PortServer), "None");
+
+    Select(PortList(), 0);
+    EXPECT_TRUE(Enabled(PrepareContextMenu(main, IDC_SERVER_LIST), IDM_SWITCH_SERVER));
+    DoubleClickServer();
+    EXPECT_EQ(CellText(PortList(), 0, PortServer), "10.0.0.5:3128");
+}
+
+TEST_F(MainWindowTest, PortAndCategoryMenusFollowTheirSelection) {
+    AddPort("Default", "9800");
+    HMENU ports = PrepareContextMenu(main, IDC_PORT_LIST);
+    const UINT needPort[] = {IDM_EDIT_PORT, IDM_REMOVE_PORT, IDM_ENABLE_PORT, IDM_DISABLE_PORT};
+    for (UINT id : needPort) EXPECT_FALSE(Enabled(ports, id)) << id;
+    EXPECT_TRUE(Enabled(ports, IDM_ADD_PORT));
+    Select(PortList(), 0);
+    PrepareContextMenu(main, IDC_PORT_LIST);
+    for (UINT id : needPort) EXPECT_TRUE(Enabled(ports, id)) << id;
+
+    HMENU categories = PrepareContextMenu(main, IDC_CATEGORY_LIST);
+    EXPECT_FALSE(Enabled(categories, IDM_EDIT_CATEGORY));
+    EXPECT_FALSE(Enabled(categories, IDM_REMOVE_CATEGORY));
+    EXPECT_TRUE(Enabled(categories, IDM_ADD_CATEGORY));
+    Select(CategoryList(), 1);
+    PrepareContextMenu(main, IDC_CATEGORY_LIST);
+    EXPECT_TRUE(Enabled(categories, IDM_REMOVE_CATEGORY));
+}
+
+TEST_F(MainWindowTest, MovingThreeServersWhereOneIsInTheTargetLeavesTwoNewRows) {
+    AddServers(MyProxyServersSlot, {"a.example:1", "b.example:2", "c.example:3", "d.example:4"});
+    AddServers(NewSlot, {"B.example:2"});
+    HWND source = ShownServerList();
+    for (int row = 0; row < 3; ++row) Select(source, row);
+
+    Command(IDM_MOVE_FIRST + 1);  // "New"
+
+    EXPECT_EQ(Column(source, ServerAddress), (std::vector<std::string>{"d.example:4"}));
+    EXPECT_EQ(StatusBarText(1), "Total: 1   Socks: 0   Http: 1");
+    EXPECT_EQ(Column(CategoryList(), 0),
+              (std::vector<std::string>{"My Proxy Servers(1)", "New(3)", "Dead(0)"}));
+    Select(CategoryList(), 1);
+    HWND target = ShownServerList();
+    EXPECT_EQ(target, main->serverLists[NewSlot]);
+    EXPECT_EQ(Column(target, ServerAddress),
+              (std::vector<std::string>{"B.example:2", "a.example:1", "c.example:3"}));
+    EXPECT_EQ(StatusBarText(1), "Total: 3   Socks: 0   Http: 3");
+}
+
+TEST_F(MainWindowTest, MovingToTheShownCategoryChangesNothing) {
+    AddServers(MyProxyServersSlot, {"a:1", "b:2"});
+    Select(ShownServerList(), 0);
+    Command(IDM_MOVE_FIRST + 0);
+    EXPECT_EQ(Column(ShownServerList(), ServerAddress), (std::vector<std::string>{"a:1", "b:2"}));
+}
+
+TEST_F(MainWindowTest, RemoveCategoryLeavesTheBuiltInOnes) {
+    AddCategory(&main->catalogue, "Work");
+    RefreshCategoryLabels(&main->catalogue);
+    struct Case {
+        int row;
+        std::vector<std::string> after;
+    };
+    const Case cases[] = {
+        {0, {"My Proxy Servers(0)", "New(0)", "Dead(0)", "Work(0)"}},
+        {1, {"My Proxy Servers(0)", "New(0)", "Dead(0)", "Work(0)"}},
+        {2, {"My Proxy Servers(0)", "New(0)", "Dead(0)", "Work(0)"}},
+        {3, {"My Proxy Servers(0)", "New(0)", "Dead(0)"}},
+    };
+    for (const Case& c : cases) {
+        Select(CategoryList(), c.row);
+        Command(IDM_REMOVE_CATEGORY);
+        EXPECT_EQ(Column(CategoryList(), 0), c.after) << "row " << c.row;
+    }
+}
+
+TEST_F(MainWindowTest, HeaderClicksSortAscendingThenDescending) {
+    struct Case {
+        int column;
+        std::vector<const char*> cells;
+        std::vector<std::string> ascending;
+    };
+    const Case cases[] = {
+        {ServerDelay, {"120", "95", "", "1000"}, {"", "95", "120", "1000"}},
+        {ServerAddress, {"b.x:1", "A.x:1", "c.x:1"}, {"A.x:1", "b.x:1", "c.x:1"}},
+        {ServerLastCheck, {"30.09.2026 10:00", "01.10.2026 10:00"}, {"01.10.2026 10:00", "30.09.2026 10:00"}},
+    };
+    for (const Case& c : cases) {
+        ServerList& servers = main->catalogue.lists[MyProxyServersSlot];
+        while (servers.Count() > 0) RemoveServerRow(&main->catalogue, MyProxyServersSlot, 0);
+        for (size_t i = 0; i < c.cells.size(); ++i) {
+            std::string address = c.column == ServerAddress ? c.cells[i] : "h" + std::to_string(i) + ":1";
+            int row = AddServerRow(&main->catalogue, MyProxyServersSlot, address.c_str(), Http, StatusCodeUntested);
+            ASSERT_GE(row, 0);
+            SetServerText(&main->catalogue, MyProxyServersSlot, row, c.column, c.cells[i]);
+        }
+        ClickHeader(c.column);
+        EXPECT_EQ(Column(ShownServerList(), c.column), c.ascending) << "column " << c.column;
+        ClickHeader(c.column);
+        std::vector<std::string> descending(c.ascending.rbegin(), c.ascending.rend());
+        EXPECT_EQ(Column(ShownServerList(), c.column), descending) << "column " << c.column;
+        ClickHeader(c.column);  // back to ascending for the next case's first click
+    }
+}
+
+TEST_F(MainWindowTest, DeleteKeyRemovesSelectedServersAndNothingInTheCategoryList) {
+    AddServers(MyProxyServersSlot, {"a:1", "b:2", "c:3", "d:4"});
+    HWND list = ShownServerList();
+    Select(list, 1);
+    Select(list, 2);
+    SendMessageA(list, WM_KEYDOWN, VK_DELETE, 0);
+    EXPECT_EQ(Column(list, ServerAddress), (std::vector<std::string>{"a:1", "d:4"}));
+    EXPECT_EQ(StatusBarText(1), "Total: 2   Socks: 0   Http: 2");
+
+    AddCategory(&main->catalogue, "Work");
+    Select(CategoryList(), 3);
+    SendMessageA(CategoryList(), WM_KEYDOWN, VK_DELETE, 0);
+    EXPECT_EQ(SendMessageA(CategoryList(), LVM_GETITEMCOUNT, 0, 0), 4);
+}
+
+TEST_F(MainWindowTest, CountsFollowTheShownCategory) {
+    AddServers(MyProxyServersSlot, {"a:1", "b:2"}, Socks);
+    AddServers(MyProxyServersSlot, {"c:3"}, Http);
+    AddServers(DeadSlot, {"d:4"}, Http);
+    Select(CategoryList(), 0);
+    EXPECT_EQ(StatusBarText(1), "Total: 3   Socks: 2   Http: 1");
+    Select(CategoryList(), 2);
+    EXPECT_EQ(ShownServerList(), main->serverLists[DeadSlot]);
+    EXPECT_EQ(StatusBarText(1), "Total: 1   Socks: 0   Http: 1");
+}
+
+TEST_F(MainWindowTest, RemovingPortsDeletesEverySelectedRow) {
+    AddPort("One", "9801");
+    AddPort("Two", "9802");
+    AddPort("Three", "9803");
+    EXPECT_EQ(Column(PortList(), PortName), (std::vector<std::string>{"Three", "Two", "One"}));
+    Select(PortList(), 0);
+    Select(PortList(), 1);
+    SendMessageA(PortList(), WM_KEYDOWN, VK_DELETE, 0);
+    EXPECT_EQ(Column(PortList(), PortName), (std::vector<std::string>{"One"}));
+    EXPECT_EQ(Column(PortList(), PortStatus), (std::vector<std::string>{"Disabled"}));
+}
+
+TEST_F(MainWindowTest, EscapeHidesAndShowManagerBringsTheWindowBackUnchanged) {
+    AddServers(MyProxyServersSlot, {"a:1"});
+    ASSERT_TRUE(IsWindowVisible(window));
+    SetFocus(ShownServerList());
+    PostMessageA(ShownServerList(), WM_KEYDOWN, VK_ESCAPE, 0);
+    PumpMessages(window);
+    EXPECT_FALSE(IsWindowVisible(window));
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_NE(MainWindowOf(window), nullptr) << "closing only hides";
+
+    Command(IDM_SHOW_MANAGER);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(Column(ShownServerList(), ServerAddress), (std::vector<std::string>{"a:1"}));
+}
+
+TEST_F(MainWindowTest, CommandLineEndingInHStaysHiddenUntilShowManager) {
+    DestroyMainWindow(window);
+    Open("C:\\Tessaron\\Tessaron.exe h");
+    EXPECT_FALSE(IsWindowVisible(window));
+    ShowWindow(window, SW_SHOWNORMAL);
+    SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+    EXPECT_FALSE(IsWindowVisible(window));
+    Command(IDM_SHOW_MANAGER);
+    EXPECT_TRUE(IsWindowVisible(window));
+}
+
+TEST_F(MainWindowTest, CallsFromAnotherThreadRunOnTheWindowThread) {
+    struct Call {
+        HWND window;
+        DWORD ranOn;
+    };
+    static Call call;
+    call = {window, 0};
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](LPVOID) -> DWORD {
+            RunOnWindowThread(call.window, [](void* argument) { ((Call*)argument)->ranOn = GetCurrentThreadId(); },
+                              &call);
+            return 0;
+        },
+        nullptr, 0, nullptr);
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 5000, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+    }
+    CloseHandle(thread);
+    EXPECT_EQ(call.ranOn, GetCurrentThreadId());
+}
+
+// The monitor's pass reaches the rows through the window thread; the test
+// thread serves its calls while it waits.
+static bool WaitForPortStatus(HWND window, HWND list, const char* status, DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < milliseconds) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        PumpMessages(window);
+        if (CellText(list, 0, PortStatus) == status) return true;
+    }
+    return false;
+}
+
+TEST_F(MainWindowTest, PortMonitorShowsWhetherTheRelayEventExists) {
+    AddPort("Monitored", "39817");
+    HANDLE relay = CreateEventA(nullptr, FALSE, FALSE, "Local\\Tessaron10_Port39817_Event");
+    ASSERT_NE(relay, nullptr);
+    StartPortMonitor(&main->monitor, window, &main->ports);
+    EXPECT_TRUE(WaitForPortStatus(window, PortList(), "Enabled", 3000));
+    CloseHandle(relay);
+    EXPECT_TRUE(WaitForPortStatus(window, PortList(), "Disabled", 3000));
+}
+
+TEST_F(MainWindowTest, SplitterDragStartsOnlyWithTheLeftButtonAlone) {
+    RECT horizontal, vertical;
+    GetWindowRect(GetDlgItem(window, IDC_SPLITTER_TOP), &horizontal);
+    GetWindowRect(GetDlgItem(window, IDC_SPLITTER_LEFT), &vertical);
+    MapWindowPoints(nullptr, window, (POINT*)&horizontal, 2);
+    MapWindowPoints(nullptr, window, (POINT*)&vertical, 2);
+    POINT onHorizontal = {vertical.right + 50, horizontal.top + 2};
+    POINT onVertical = {vertical.left + 2, horizontal.bottom + 50};
+    POINT onBoth = {vertical.left + 2, horizontal.top + 2};
+    struct Case {
+        POINT at;
+        WPARAM keys;
+        int drag;
+    };
+    const Case cases[] = {
+        {onHorizontal, MK_LBUTTON, DraggingHorizontal},
+        {onHorizontal, MK_LBUTTON | MK_CONTROL, SplitterIdle},
+        {onVertical, MK_LBUTTON, DraggingVertical},
+        {onVertical, MK_LBUTTON | MK_SHIFT, SplitterIdle},
+        {onVertical, 0, SplitterIdle},
+        {onBoth, MK_LBUTTON, DraggingHorizontal},
+    };
+    for (const Case& c : cases) {
+        main->splitterDrag = SplitterIdle;
+        SendMessageA(window, WM_LBUTTONDOWN, c.keys, MAKELPARAM(c.at.x, c.at.y));
+        EXPECT_EQ(main->splitterDrag, c.drag) << c.at.x << "," << c.at.y << " keys " << c.keys;
+        ClipCursor(nullptr);
+    }
+}
+
+TEST_F(MainWindowTest, ReleasedDragPutsTheProxyListBelowTheBar) {
+    RECT client;
+    GetClientRect(window, &client);
+    POINT target = {client.right / 2, client.bottom / 2};
+    ClientToScreen(window, &target);
+    SetCursorPos(target.x, target.y);
+    main->splitterDrag = DraggingHorizontal;  // as a press on the bar leaves it
+    SendMessageA(window, WM_TIMER, 0, 0);     // the button reads up: the drag ends
+    EXPECT_EQ(main->splitterDrag, SplitterIdle);
+    POINT cursor;
+    GetCursorPos(&cursor);
+    ScreenToClient(window, &cursor);
+    RECT caption;
+    GetWindowRect(GetDlgItem(window, IDC_PROXY_CAPTION), &caption);
+    MapWindowPoints(nullptr, window, (POINT*)&caption, 2);
+    EXPECT_EQ(caption.top, cursor.y + 7);
+    RECT list;
+    GetWindowRect(ShownServerList(), &list);
+    MapWindowPoints(nullptr, window, (POINT*)&list, 2);
+    EXPECT_EQ(list.top, caption.bottom);
+}
