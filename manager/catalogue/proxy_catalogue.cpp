@@ -79,8 +79,7 @@ void RemoveServerRow(ProxyCatalogue* catalogue, int slot, int row) {
     Observer(catalogue)->ServerRemoved(slot, row);
 }
 
-// The label cut at its last '(', never looking at its first character.
-static std::string CategoryName(const std::string& label) {
+std::string CategoryName(const std::string& label) {
     for (size_t i = label.size(); i > 1; --i) {
         if (label[i - 1] == '(') return label.substr(0, i - 1);
     }

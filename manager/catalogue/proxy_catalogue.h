@@ -69,6 +69,10 @@ void RemoveServerRow(ProxyCatalogue* catalogue, int slot, int row);
 // "(count)".
 void RefreshCategoryLabels(ProxyCatalogue* catalogue);
 
+// A label's name: the label cut at its last '(', never looking at its first
+// character (what RefreshCategoryLabels keeps, and what the edit dialog shows).
+std::string CategoryName(const std::string& label);
+
 // Moves a row of the current list to the target slot's list: status kept,
 // delay and last check emptied. A target that holds the address already
 // keeps its own row; the moved one is gone.

@@ -23,14 +23,6 @@ static void AfterServerCountChange(MainWindow* main) {
     RefreshCategoryLabels(&main->catalogue);
 }
 
-// A category's name from its label: cut at the last '(' (never the first character).
-static std::string CategoryNameOfLabel(const std::string& label) {
-    for (size_t at = label.size(); at-- > 1;) {
-        if (label[at] == '(') return label.substr(0, at);
-    }
-    return label;
-}
-
 // ---- server commands ----
 
 static void MoveToCategory(MainWindow* main, int id) {
@@ -133,7 +125,7 @@ static void AddCategoryCommand(MainWindow* main, int) {
 static void EditCategory(MainWindow* main, int) {
     int index = FirstSelectedCategory(main);
     if (index < 0) return;
-    CategoryDialogData data = {EditMode, CategoryNameOfLabel(main->catalogue.categories[index].label)};
+    CategoryDialogData data = {EditMode, CategoryName(main->catalogue.categories[index].label)};
     if (RunCategoryDialog(main->window, &data) && index < (int)main->catalogue.categories.size())
         RenameCategory(&main->catalogue, index, data.name.c_str());
     RefreshCategoryLabels(&main->catalogue);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "../../shared/address_text.h"
 #include "../../shared/number_text.h"
 #include "../catalogue/catalogue_texts.h"
 #include "window_texts.h"
@@ -16,9 +17,10 @@ static DialogProblem Warning(const char* message, int control) { return DialogPr
 ServerDialogData ServerDialogForRow(const char* address, const char* type) {
     ServerDialogData data;
     data.mode = EditMode;
-    const char* colon = std::strchr(address, ':');
-    data.host = colon != nullptr ? std::string(address, colon - address) : std::string(address);
-    data.port = colon != nullptr ? std::string(colon + 1) : std::string();
+    std::string split = address;
+    const char* port = SplitHostPort(&split[0]);
+    data.port = port;
+    data.host = split.c_str();
     data.typeFlag = std::strcmp(type, TypeSocksText) == 0 ? 1 : 0;
     return data;
 }
