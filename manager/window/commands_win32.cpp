@@ -5,6 +5,8 @@
 #include "../resources/resource_ids.h"
 #include "dialogs_win32.h"
 
+#include <vector>
+
 // ---- helpers over the lists ----
 
 static HWND ServerList(MainWindow* main) { return CurrentServerList(main); }
@@ -260,5 +262,18 @@ void ShowContextMenu(MainWindow* main, int controlId) {
 
 void SortCurrentList(MainWindow* main, int column) {
     if (column < 0 || column >= ServerColumnCount) return;
-    SortServerColumn(&main->catalogue, main->catalogue.currentSlot, &main->sort, column);
+    // The selection and the focus go along with their servers.
+    HWND list = CurrentServerList(main);
+    int count = main->catalogue.lists[main->catalogue.currentSlot].Count();
+    std::vector<char> selected(count, 0);
+    for (int row = NextSelectedRow(list, 0); row >= 0 && row < count; row = NextSelectedRow(list, row + 1))
+        selected[row] = 1;
+    int focused = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
+    std::vector<int> order = SortServerColumn(&main->catalogue, main->catalogue.currentSlot, &main->sort, column);
+    for (int row = 0; row < (int)order.size(); ++row) {
+        int from = order[row];
+        if (from < 0 || from >= count) continue;
+        if (selected[from]) ListView_SetItemState(list, row, LVIS_SELECTED, LVIS_SELECTED);
+        if (from == focused) ListView_SetItemState(list, row, LVIS_FOCUSED, LVIS_FOCUSED);
+    }
 }

@@ -22,13 +22,13 @@ static int CompareIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-void SortServerColumn(ProxyCatalogue* catalogue, int slot, SortState* state, int column) {
-    if (column < 0 || column >= SortStateCount) return;
+std::vector<int> SortServerColumn(ProxyCatalogue* catalogue, int slot, SortState* state, int column) {
+    if (column < 0 || column >= SortStateCount) return {};
     int key = state->key[column];
     int sortColumn = key / 2;
     int descending = key % 2;
     state->key[column] = (key == 2 * column) ? 2 * column + 1 : 2 * column;
-    if (sortColumn >= ServerColumnCount) return;
+    if (sortColumn >= ServerColumnCount) return {};
 
     ServerList& list = catalogue->lists[slot];
     // Numbers of the delay column read once, not per comparison.
@@ -49,4 +49,5 @@ void SortServerColumn(ProxyCatalogue* catalogue, int slot, SortState* state, int
     });
     list.Reorder(order);
     if (catalogue->observer != nullptr) catalogue->observer->ServerListReset(slot);
+    return order;
 }

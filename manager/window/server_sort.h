@@ -3,6 +3,8 @@
 // across all lists.
 #pragma once
 
+#include <vector>
+
 #include "../catalogue/proxy_catalogue.h"
 
 const int SortStateCount = 6;
@@ -15,5 +17,7 @@ void InitSortState(SortState* state);
 
 // Sorts the slot's list by the column's key, then flips the key. "Delay(ms)"
 // compares decimal values (no leading number counts as 0); every other
-// column compares texts ignoring letter case.
-void SortServerColumn(ProxyCatalogue* catalogue, int slot, SortState* state, int column);
+// column compares texts ignoring letter case. Returns the new order: for
+// each new row, the row it came from (empty when nothing was sorted), so that
+// a view can carry its selection along.
+std::vector<int> SortServerColumn(ProxyCatalogue* catalogue, int slot, SortState* state, int column);

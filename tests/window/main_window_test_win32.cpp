@@ -278,6 +278,25 @@ TEST_F(MainWindowTest, HeaderClicksSortAscendingThenDescending) {
     }
 }
 
+TEST_F(MainWindowTest, SelectionAndFocusFollowTheirServersAcrossASort) {
+    AddServers(MyProxyServersSlot, {"d:1", "b:1", "a:1", "c:1"});
+    HWND list = ShownServerList();
+    Select(list, 0);  // d
+    Select(list, 2);  // a
+    ListView_SetItemState(list, 3, LVIS_FOCUSED, LVIS_FOCUSED);  // c
+    ClickHeader(ServerAddress);
+    ASSERT_EQ(Column(list, ServerAddress), (std::vector<std::string>{"a:1", "b:1", "c:1", "d:1"}));
+    std::vector<std::string> selected;
+    for (int row = NextSelectedRow(list, 0); row >= 0; row = NextSelectedRow(list, row + 1))
+        selected.push_back(CellText(list, row, ServerAddress));
+    EXPECT_EQ(selected, (std::vector<std::string>{"a:1", "d:1"}));
+    EXPECT_EQ(CellText(list, ListView_GetNextItem(list, -1, LVNI_FOCUSED), ServerAddress), "c:1");
+
+    // A command on the selection now acts on the same servers as before.
+    Command(IDM_REMOVE_SERVER);
+    EXPECT_EQ(Column(list, ServerAddress), (std::vector<std::string>{"b:1", "c:1"}));
+}
+
 TEST_F(MainWindowTest, DeleteKeyRemovesSelectedServersAndNothingInTheCategoryList) {
     AddServers(MyProxyServersSlot, {"a:1", "b:2", "c:3", "d:4"});
     HWND list = ShownServerList();
