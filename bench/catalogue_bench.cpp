@@ -6,23 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "catalogue_text.h"
 #include "manager/catalogue/catalogue_file.h"
 
 static const int Repeats = 5;
-
-// Servers spread over all 19 slots, with the texts a tested catalogue holds.
-static std::string MakeCatalogueText(int servers) {
-    std::string text;
-    char line[160];
-    for (int i = 0; i < servers; ++i) {
-        int slot = i % CategorySlotCount;
-        std::snprintf(line, sizeof line, "%d.%d.%d.%d:%d;%d;%d;%d;2026.12.%d %d:%d;%d\r\n", 10 + i % 200,
-                      (i / 200) % 256, (i / 51200) % 256, i % 251, 1024 + i % 60000, i % 2, i % 3, 50 + i % 5000,
-                      1 + i % 28, i % 24, i % 60, slot);
-        text += line;
-    }
-    return text;
-}
 
 static void AddUserCategories(ProxyCatalogue* catalogue) {
     for (int slot = 0; slot < UserSlotCount; ++slot) catalogue->categories.push_back(Category{"c", slot});
@@ -36,7 +23,7 @@ int main() {
     std::printf("| servers | file size | read into the model (ms) | write back (ms) | written size = read size |\n");
     std::printf("|---:|---:|---:|---:|:---:|\n");
     for (int servers : {3000, 30000, 100000}) {
-        std::string text = MakeCatalogueText(servers);
+        std::string text = MakeCatalogueText(servers, 0, CategorySlotCount);
         double bestRead = 1e9, bestWrite = 1e9;
         bool exact = true;
         for (int repeat = 0; repeat < Repeats; ++repeat) {

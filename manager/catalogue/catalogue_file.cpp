@@ -66,7 +66,17 @@ void ReadCatalogue(ProxyCatalogue* catalogue, ProfileStore* settings, CatalogueS
     }
     std::string text;
     if (!storage->ReadCatalogueText(&text)) return;
+    // A view hears of the read rows once per list, not once per line and
+    // field: tens of thousands of single updates would each redraw.
+    CatalogueObserver* observer = catalogue->observer;
+    int countBefore[CategorySlotCount];
+    for (int slot = 0; slot < CategorySlotCount; ++slot) countBefore[slot] = catalogue->lists[slot].Count();
+    catalogue->observer = nullptr;
     ParseCatalogueText(catalogue, text.data(), text.size());
+    catalogue->observer = observer;
+    if (observer == nullptr) return;
+    for (int slot = 0; slot < CategorySlotCount; ++slot)
+        if (catalogue->lists[slot].Count() != countBefore[slot]) observer->ServerListReset(slot);
 }
 
 static const char* TypeCode(const std::string& type) { return type == TypeHttpText ? "0" : "1"; }

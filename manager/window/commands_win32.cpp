@@ -265,15 +265,23 @@ void SortCurrentList(MainWindow* main, int column) {
     // The selection and the focus go along with their servers.
     HWND list = CurrentServerList(main);
     int count = main->catalogue.lists[main->catalogue.currentSlot].Count();
+    int selectedCount = ListView_GetSelectedCount(list);
     std::vector<char> selected(count, 0);
-    for (int row = NextSelectedRow(list, 0); row >= 0 && row < count; row = NextSelectedRow(list, row + 1))
-        selected[row] = 1;
+    if (selectedCount != count) {
+        for (int row = NextSelectedRow(list, 0); row >= 0 && row < count; row = NextSelectedRow(list, row + 1))
+            selected[row] = 1;
+    }
     int focused = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
     std::vector<int> order = SortServerColumn(&main->catalogue, main->catalogue.currentSlot, &main->sort, column);
+    if (order.empty()) return;
+    // One repaint for the whole selection; a selection of every row stays.
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     for (int row = 0; row < (int)order.size(); ++row) {
         int from = order[row];
         if (from < 0 || from >= count) continue;
         if (selected[from]) ListView_SetItemState(list, row, LVIS_SELECTED, LVIS_SELECTED);
         if (from == focused) ListView_SetItemState(list, row, LVIS_FOCUSED, LVIS_FOCUSED);
     }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
 }

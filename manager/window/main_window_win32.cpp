@@ -56,8 +56,10 @@ void MainWindow::ServerChanged(int slot, int row) {
 void MainWindow::ServerListReset(int slot) {
     HWND list = ServerListOfSlot(this, slot);
     if (list == nullptr) return;
-    // Rows moved: a selection by index would now name other servers.
-    ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+    // Rows moved: a selection by index would now name other servers, unless
+    // it holds every row (clearing that is slow in a long list, row by row).
+    if ((int)ListView_GetSelectedCount(list) != ListView_GetItemCount(list))
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
     SetVirtualCount(list, catalogue.lists[slot].Count());
     InvalidateRect(list, nullptr, TRUE);
 }
@@ -228,6 +230,8 @@ void LayOutWindow(MainWindow* main) {
 
 // ---- splitters ----
 
+// The drag is followed on a 1 ms timer that runs only while a bar is being
+// dragged: left running all the time it keeps an idle manager busy.
 const UINT_PTR SplitterTimerId = 0;
 const UINT SplitterTimerPeriodMs = 1;
 
@@ -243,6 +247,7 @@ static int TryStartDrag(MainWindow* main, int barId, Box (*area)(Box), int state
         ClipCursor(&confine);
         main->splitterDrag = state;
         ShowWindow(bar, SW_SHOW);
+        SetTimer(main->window, SplitterTimerId, SplitterTimerPeriodMs, nullptr);
     }
     return 1;
 }
@@ -257,6 +262,7 @@ void StartSplitterDrag(MainWindow* main, unsigned keyState, int x, int y) {
 static void EndDragWhenReleased(MainWindow* main, int state, HWND bar) {
     if (GetAsyncKeyState(VK_LBUTTON) != 0 || main->splitterDrag != state) return;
     ClipCursor(nullptr);
+    KillTimer(main->window, SplitterTimerId);
     main->splitterDrag = SplitterIdle;
     ShowWindow(bar, SW_HIDE);
     LayOutWindow(main);
@@ -447,7 +453,6 @@ static void InitMainWindow(MainWindow* main, HWND window) {
     CreateStatusBar(main);
     LoadStoredState(main);
     LayOutWindow(main);
-    SetTimer(window, SplitterTimerId, SplitterTimerPeriodMs, nullptr);
     SetWindowIcons(main);
     if (main->options.startMonitor) StartPortMonitor(&main->monitor, window, &main->ports);
     if (main->options.startPorts) StartEnabledPorts(&main->ports, main->options.table, &main->host);

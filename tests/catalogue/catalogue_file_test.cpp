@@ -174,6 +174,19 @@ TEST_F(CatalogueFileTest, FilesBeyondOneMebibyteAreReadWhole) {
     EXPECT_EQ(storage.text, file);
 }
 
+TEST_F(CatalogueFileTest, AViewHearsOfTheReadRowsOncePerFilledList) {
+    RecordingView view;
+    InitCatalogue(&catalogue, &view);
+    settings.values["categories/cat2"] = "Work";
+    Load("a:1;1;0;;;16\r\nb:1;1;2;40;x;2\r\nc:1;0;0;;;16\r\n");
+    EXPECT_EQ(view.events, (std::vector<std::string>{"category+ 3", "reset 2", "reset 16"}));
+    EXPECT_EQ(Rows(16), (std::vector<std::string>{"a:1|Socks|Untested||", "c:1|Http|Untested||"}));
+    // Rows changed afterwards are announced one by one again.
+    view.events.clear();
+    AddServerRow(&catalogue, NewSlot, "d:1", Http, StatusCodeUntested);
+    EXPECT_EQ(view.events, (std::vector<std::string>{"insert 17:0"}));
+}
+
 TEST_F(CatalogueFileTest, MissingFileGivesAnEmptyCatalogue) {
     settings.values["categories/cat1"] = "Kept(0)";
     storage.exists = false;

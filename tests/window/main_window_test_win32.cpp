@@ -295,6 +295,11 @@ TEST_F(MainWindowTest, SelectionAndFocusFollowTheirServersAcrossASort) {
     // A command on the selection now acts on the same servers as before.
     Command(IDM_REMOVE_SERVER);
     EXPECT_EQ(Column(list, ServerAddress), (std::vector<std::string>{"b:1", "c:1"}));
+
+    ListView_SetItemState(list, -1, LVIS_SELECTED, LVIS_SELECTED);
+    ClickHeader(ServerAddress);
+    EXPECT_EQ(Column(list, ServerAddress), (std::vector<std::string>{"c:1", "b:1"}));
+    EXPECT_EQ(ListView_GetSelectedCount(list), 2u);
 }
 
 TEST_F(MainWindowTest, DeleteKeyRemovesSelectedServersAndNothingInTheCategoryList) {
@@ -456,4 +461,29 @@ TEST_F(MainWindowTest, ReleasedDragPutsTheProxyListBelowTheBar) {
     GetWindowRect(ShownServerList(), &list);
     MapWindowPoints(nullptr, window, (POINT*)&list, 2);
     EXPECT_EQ(list.top, caption.bottom);
+}
+
+// True when a timer message for the window arrives within the time.
+static bool TimerArrives(HWND window, DWORD milliseconds) {
+    MSG message;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < milliseconds; Sleep(5)) {
+        if (PeekMessageA(&message, window, WM_TIMER, WM_TIMER, PM_NOREMOVE)) return true;
+    }
+    return false;
+}
+
+TEST_F(MainWindowTest, TheDragTimerRunsOnlyWhileABarIsDragged) {
+    EXPECT_FALSE(TimerArrives(window, 300));  // idle: nothing wakes the window
+    RECT horizontal, vertical;
+    GetWindowRect(GetDlgItem(window, IDC_SPLITTER_TOP), &horizontal);
+    GetWindowRect(GetDlgItem(window, IDC_SPLITTER_LEFT), &vertical);
+    MapWindowPoints(nullptr, window, (POINT*)&horizontal, 2);
+    MapWindowPoints(nullptr, window, (POINT*)&vertical, 2);
+    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(vertical.right + 50, horizontal.top + 2));
+    ASSERT_EQ(main->splitterDrag, DraggingHorizontal);
+    EXPECT_TRUE(TimerArrives(window, 1000));
+    PumpMessages(window);  // the first tick reads the button up and ends the drag
+    EXPECT_EQ(main->splitterDrag, SplitterIdle);
+    PumpMessages(window);
+    EXPECT_FALSE(TimerArrives(window, 300));
 }

@@ -1,0 +1,448 @@
+// The manager with a catalogue of 30,000 servers, under wine. The real
+// Tessaron.exe: start-up to a window that answers with all rows, its CPU use
+// while idle, and Exit's save. The same window created in this process: a
+// category switch and sorts of the whole list, each painted. Prints a table.
+// CPU use is read from Linux's /proc through wine's Z: drive, for the
+// manager and for the wineserver of this prefix, which serves its timers.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "catalogue_text.h"
+#include "manager/resources/resource_ids.h"
+#include "manager/window/main_window_win32.h"
+
+static const int ServerCount = 30000;
+static const int Runs = 5;
+static const DWORD IdleMs = 10000;
+static const DWORD SettleMs = 2000;
+static const DWORD StartLimitMs = 60000;
+static const double TargetMs = 1000;
+static const int LinuxTicksPerSecond = 100;
+static const char* const ShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+static const char* const ManagerWindowTitle = "Tessaron 1.05";
+
+static double NowMs() {
+    static LARGE_INTEGER frequency = {};
+    if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * (double)now.QuadPart / (double)frequency.QuadPart;
+}
+
+static double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+static double Worst(const std::vector<double>& values) {
+    return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+}
+
+static bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+static long long FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return ((long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+}
+
+// The documents folder of this user, pointed at a folder of the benchmark's
+// own while it runs, and back afterwards.
+struct DocumentsFolder {
+    std::string path;
+    char saved[MAX_PATH] = "";
+    bool hadSaved = false;
+
+    bool Redirect() {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        path = std::string(temp) + "tessaron-manager-bench-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(path.c_str(), nullptr);
+        CreateDirectoryA(DataFolder().c_str(), nullptr);
+        HKEY key;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, ShellFoldersKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS)
+            return false;
+        DWORD size = sizeof saved;
+        hadSaved = RegQueryValueExA(key, "Personal", nullptr, nullptr, (BYTE*)saved, &size) == ERROR_SUCCESS;
+        RegSetValueExA(key, "Personal", 0, REG_SZ, (const BYTE*)path.c_str(), (DWORD)path.size() + 1);
+        RegCloseKey(key);
+        return true;
+    }
+
+    void Restore() {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, ShellFoldersKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+            if (hadSaved) RegSetValueExA(key, "Personal", 0, REG_EXPAND_SZ, (const BYTE*)saved, (DWORD)strlen(saved) + 1);
+            else RegDeleteValueA(key, "Personal");
+            RegCloseKey(key);
+        }
+        DeleteFileA(Settings().c_str());
+        DeleteFileA(Catalogue().c_str());
+        RemoveDirectoryA(DataFolder().c_str());
+        RemoveDirectoryA(path.c_str());
+    }
+
+    std::string DataFolder() const { return path + "\\Tessaron"; }
+    std::string Settings() const { return DataFolder() + "\\config.ini"; }
+    std::string Catalogue() const { return DataFolder() + "\\proxylist.dat"; }
+};
+
+// All servers in My Proxy Servers, the category shown at start; no ports.
+static bool WriteManagerFiles(const DocumentsFolder& documents, std::string* catalogueText) {
+    *catalogueText = MakeCatalogueText(ServerCount, MyProxyServersSlot, 1);
+    std::string settingsPath = documents.Settings();
+    const char* settings = settingsPath.c_str();
+    WritePrivateProfileStringA("main", "autorun", "0", settings);
+    WritePrivateProfileStringA("main", "ports_count", "0", settings);
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, settings);
+    return WriteWholeFile(documents.Catalogue(), *catalogueText);
+}
+
+// ---- the real program ----
+
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+
+static BOOL CALLBACK FindManagerWindow(HWND window, LPARAM argument) {
+    WindowSearch* search = (WindowSearch*)argument;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char title[64] = "";
+    GetWindowTextA(window, title, sizeof title);
+    if (owner == search->processId && strcmp(title, ManagerWindowTitle) == 0 && IsWindowVisible(window))
+        search->found = window;
+    return search->found == nullptr;
+}
+
+static BOOL CALLBACK FindShownServerList(HWND child, LPARAM argument) {
+    if (GetDlgCtrlID(child) == IDC_SERVER_LIST && (GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE)) {
+        *(HWND*)argument = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The rows of the shown server list, or -1 while the window does not answer.
+static int ShownServerRows(HWND window) {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer)) return -1;
+    HWND list = nullptr;
+    EnumChildWindows(window, FindShownServerList, (LPARAM)&list);
+    if (list == nullptr) return -1;
+    return (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+}
+
+static std::string ProgramFolder() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string folder = path;
+    return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+struct ProgramRun {
+    bool ok;
+    double shownMs;  // process created → window visible
+    double readyMs;  // process created → window answers with all rows
+    double exitMs;   // Exit sent → process ended
+    bool savedWhole; // proxylist.dat has its size again
+};
+
+// A Linux file read through wine's Z: drive (at most limit bytes).
+static std::string ReadLinuxFile(const std::string& path, DWORD limit) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "";
+    std::string text(limit, '\0');
+    DWORD read = 0;
+    ReadFile(file, &text[0], limit, &read, nullptr);
+    CloseHandle(file);
+    text.resize(read);
+    return text;
+}
+
+// The Linux pid of the process of this wine prefix whose name starts with
+// name, or 0.
+static int LinuxPidOf(const char* name) {
+    char prefix[MAX_PATH] = "";
+    GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix);
+    std::string prefixEntry = std::string("WINEPREFIX=") + prefix;
+    prefixEntry.push_back('\0');
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA("Z:\\proc\\*", &entry);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int found = 0;
+    do {
+        int pid = atoi(entry.cFileName);
+        if (pid <= 0) continue;
+        std::string folder = std::string("Z:\\proc\\") + entry.cFileName;
+        if (ReadLinuxFile(folder + "\\comm", 64).compare(0, strlen(name), name) != 0) continue;
+        std::string environment = ReadLinuxFile(folder + "\\environ", 1 << 16);
+        environment.insert(environment.begin(), '\0');
+        if (environment.find('\0' + prefixEntry) != std::string::npos) found = pid;
+    } while (found == 0 && FindNextFileA(search, &entry));
+    FindClose(search);
+    return found;
+}
+
+// utime + stime of a Linux process, in clock ticks.
+static long long LinuxProcessTicks(int pid) {
+    std::string text = ReadLinuxFile("Z:\\proc\\" + std::to_string(pid) + "\\stat", 1024);
+    const char* fields = strrchr(text.c_str(), ')');
+    if (fields == nullptr) return -1;
+    // After the command's closing parenthesis: state is field 3, utime 14, stime 15.
+    long long values[13] = {};
+    int field = 2;
+    for (const char* p = fields + 1; *p != 0 && field < 15;) {
+        while (*p == ' ') ++p;
+        ++field;
+        if (field >= 14) values[field - 14] = atoll(p);
+        while (*p != 0 && *p != ' ') ++p;
+    }
+    return values[0] + values[1];
+}
+
+struct IdleUse {
+    bool measured;
+    double managerPercent;
+    double wineserverPercent;
+};
+
+static double TicksPercent(long long before, long long after, double spentMs) {
+    return 100.0 * ((double)(after - before) * 1000.0 / LinuxTicksPerSecond) / spentMs;
+}
+
+// The manager left alone: no input, no ports, the window shown.
+static double WineserverAlone() {
+    int server = LinuxPidOf("wineserver");
+    long long before = LinuxProcessTicks(server);
+    double start = NowMs();
+    Sleep(IdleMs);
+    long long after = LinuxProcessTicks(server);
+    return server == 0 || before < 0 || after < 0 ? -1 : TicksPercent(before, after, NowMs() - start);
+}
+
+static IdleUse MeasureIdle() {
+    IdleUse idle = {false, 0, 0};
+    Sleep(SettleMs);
+    int manager = LinuxPidOf("Tessaron.exe");
+    int server = LinuxPidOf("wineserver");
+    if (manager == 0 || server == 0) return idle;
+    long long managerBefore = LinuxProcessTicks(manager), serverBefore = LinuxProcessTicks(server);
+    double start = NowMs();
+    Sleep(IdleMs);
+    double spentMs = NowMs() - start;
+    long long managerAfter = LinuxProcessTicks(manager), serverAfter = LinuxProcessTicks(server);
+    if (managerBefore < 0 || managerAfter < 0 || serverBefore < 0 || serverAfter < 0) return idle;
+    idle.measured = true;
+    idle.managerPercent = TicksPercent(managerBefore, managerAfter, spentMs);
+    idle.wineserverPercent = TicksPercent(serverBefore, serverAfter, spentMs);
+    return idle;
+}
+
+static ProgramRun RunProgramOnce(const DocumentsFolder& documents, long long catalogueSize, IdleUse* idle) {
+    ProgramRun run = {false, 0, 0, 0, false};
+    std::string program = ProgramFolder() + "Tessaron.exe";
+    std::string commandLine = "\"" + program + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    double start = NowMs();
+    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return run;
+    WindowSearch search = {process.dwProcessId, nullptr};
+    while (search.found == nullptr && NowMs() - start < StartLimitMs) {
+        EnumWindows(FindManagerWindow, (LPARAM)&search);
+        if (search.found == nullptr) Sleep(1);
+    }
+    run.shownMs = NowMs() - start;
+    while (search.found != nullptr && ShownServerRows(search.found) != ServerCount && NowMs() - start < StartLimitMs)
+        Sleep(1);
+    run.readyMs = NowMs() - start;
+    run.ok = search.found != nullptr && run.readyMs < StartLimitMs;
+
+    if (run.ok && idle != nullptr) *idle = MeasureIdle();
+
+    if (run.ok) {
+        DeleteFileA(documents.Catalogue().c_str());
+        double exitStart = NowMs();
+        PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+        run.ok = WaitForSingleObject(process.hProcess, StartLimitMs) == WAIT_OBJECT_0;
+        run.exitMs = NowMs() - exitStart;
+        run.savedWhole = FileSize(documents.Catalogue()) == catalogueSize;
+    }
+    if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return run;
+}
+
+// ---- the window in this process ----
+
+static void PaintNow(HWND window) {
+    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+static void SelectCategory(MainWindow* main, int slot) {
+    int row = CategoryIndexOfSlot(&main->catalogue, slot);
+    ListView_SetItemState(main->categoryList, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+static void ClickHeader(MainWindow* main, int column) {
+    NMLISTVIEW click = {};
+    click.hdr.hwndFrom = CurrentServerList(main);
+    click.hdr.idFrom = IDC_SERVER_LIST;
+    click.hdr.code = LVN_COLUMNCLICK;
+    click.iItem = -1;
+    click.iSubItem = column;
+    SendMessageA(main->window, WM_NOTIFY, IDC_SERVER_LIST, (LPARAM)&click);
+}
+
+struct WindowTimes {
+    std::vector<double> create, toNew, toFull, byAddress, byAddressAgain, byDelay, byLastCheck, allSelected, tenthSelected;
+};
+
+template <typename Step>
+static double TimeStep(HWND window, Step step) {
+    double start = NowMs();
+    step();
+    PaintNow(window);
+    return NowMs() - start;
+}
+
+static bool MeasureWindowOnce(WindowTimes* times) {
+    SharedPortTable table = {};
+    MainWindowOptions options = {};
+    options.instance = GetModuleHandleA(nullptr);
+    options.table = &table;
+    options.commandLine = "";
+    options.loadState = 1;
+    double start = NowMs();
+    HWND window = CreateMainWindow(&options);
+    if (window == nullptr) return false;
+    ShowWindow(window, SW_SHOWNORMAL);
+    PaintNow(window);
+    times->create.push_back(NowMs() - start);
+    MainWindow* main = MainWindowOf(window);
+    bool whole = main->catalogue.lists[MyProxyServersSlot].Count() == ServerCount;
+
+    times->toNew.push_back(TimeStep(window, [&] { SelectCategory(main, NewSlot); }));
+    times->toFull.push_back(TimeStep(window, [&] { SelectCategory(main, MyProxyServersSlot); }));
+    whole = whole && ListView_GetItemCount(CurrentServerList(main)) == ServerCount;
+    times->byAddress.push_back(TimeStep(window, [&] { ClickHeader(main, ServerAddress); }));
+    times->byAddressAgain.push_back(TimeStep(window, [&] { ClickHeader(main, ServerAddress); }));
+    times->byDelay.push_back(TimeStep(window, [&] { ClickHeader(main, ServerDelay); }));
+    times->byLastCheck.push_back(TimeStep(window, [&] { ClickHeader(main, ServerLastCheck); }));
+    ListView_SetItemState(CurrentServerList(main), -1, LVIS_SELECTED, LVIS_SELECTED);
+    times->allSelected.push_back(TimeStep(window, [&] { ClickHeader(main, ServerAddress); }));
+    HWND list = CurrentServerList(main);
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+    for (int row = 0; row < ServerCount; row += 10) ListView_SetItemState(list, row, LVIS_SELECTED, LVIS_SELECTED);
+    times->tenthSelected.push_back(TimeStep(window, [&] { ClickHeader(main, ServerDelay); }));
+    DestroyMainWindow(window);
+    return whole;
+}
+
+// ---- the table ----
+
+static void PrintRow(const char* step, const std::vector<double>& values, bool hasTarget = true) {
+    double median = Median(values);
+    std::printf("| %s | %.1f | %.1f | %s |\n", step, median, Worst(values),
+                !hasTarget ? "-" : (Worst(values) < TargetMs ? "met" : "missed"));
+}
+
+int main() {
+    std::string loadBefore = ReadLinuxFile("Z:\\proc\\loadavg", 256);
+    loadBefore = loadBefore.substr(0, loadBefore.find('\n'));
+
+    DocumentsFolder documents;
+    if (!documents.Redirect()) {
+        std::fprintf(stderr, "cannot redirect the documents folder\n");
+        return 1;
+    }
+    std::string catalogueText;
+    if (!WriteManagerFiles(documents, &catalogueText)) {
+        std::fprintf(stderr, "cannot write the catalogue\n");
+        documents.Restore();
+        return 1;
+    }
+    long long catalogueSize = (long long)catalogueText.size();
+
+    std::vector<double> shown, ready, exits;
+    bool programOk = true, savedWhole = true;
+    IdleUse idle = {false, 0, 0};
+    double serverAlone = WineserverAlone();
+    for (int run = 0; run < Runs; ++run) {
+        ProgramRun result = RunProgramOnce(documents, catalogueSize, run == 0 ? &idle : nullptr);
+        programOk = programOk && result.ok;
+        savedWhole = savedWhole && result.savedWhole;
+        if (!result.ok) break;
+        shown.push_back(result.shownMs);
+        ready.push_back(result.readyMs);
+        exits.push_back(result.exitMs);
+    }
+
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    WindowTimes times;
+    bool windowOk = true;
+    for (int run = 0; run < Runs; ++run) windowOk = MeasureWindowOnce(&times) && windowOk;
+    documents.Restore();
+
+    std::printf("Manager with %d servers in one category (%.2f MiB proxylist.dat), %d runs each\n\n", ServerCount,
+                catalogueSize / 1048576.0, Runs);
+    std::printf("| step | median ms | worst ms | under 1 s |\n|---|---:|---:|:---:|\n");
+    PrintRow("Tessaron.exe started → window shown", shown, false);
+    PrintRow("Tessaron.exe started → window answers with all rows", ready);
+    PrintRow("Exit → catalogue and settings saved, process ended", exits);
+    PrintRow("window created in process, files read, first paint", times.create);
+    PrintRow("switch to an empty category", times.toNew);
+    PrintRow("switch back to the 30,000 servers", times.toFull);
+    PrintRow("sort by Proxy Server", times.byAddress);
+    PrintRow("sort by Proxy Server again (reversed)", times.byAddressAgain);
+    PrintRow("sort by Delay(ms)", times.byDelay);
+    PrintRow("sort by Last Check", times.byLastCheck);
+    PrintRow("sort with all 30,000 rows selected", times.allSelected);
+    PrintRow("sort with every tenth row selected", times.tenthSelected);
+    std::printf("\n| idle over %lu s | CPU, %% of one core | under 1 %% |\n|---|---:|:---:|\n",
+                (unsigned long)(IdleMs / 1000));
+    if (idle.measured) {
+        std::printf("| Tessaron.exe | %.2f | %s |\n", idle.managerPercent, idle.managerPercent < 1 ? "met" : "missed");
+        std::printf("| wineserver of the prefix, meanwhile | %.2f | - |\n", idle.wineserverPercent);
+        std::printf("| the same wineserver before the manager started | %.2f | - |\n", serverAlone);
+    } else {
+        std::printf("| (not measured: the processes were not found in /proc) | | |\n");
+    }
+    if (!programOk) std::printf("\nTessaron.exe did not come up or did not end within %lu s\n", StartLimitMs / 1000);
+    if (!savedWhole) std::printf("\nExit did not write the whole catalogue back\n");
+    if (!windowOk) std::printf("\nthe window in this process did not load all servers\n");
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    std::printf("\n%lu cores; load average before the run: %s\n", system.dwNumberOfProcessors, loadBefore.c_str());
+    return programOk && savedWhole && windowOk ? 0 : 1;
+}
