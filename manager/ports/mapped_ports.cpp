@@ -76,7 +76,8 @@ static int TakeEntryFor(SharedPortTable* table, int value, RelayHost* host, cons
     for (int i = 0; i < PortEntryCount; ++i) {
         char decimal[16];
         std::snprintf(decimal, sizeof decimal, "%d", table->ports[i].port);
-        int running = RelayRuns(host, decimal);
+        // A relay launched moments ago has no event yet; its entry is not free.
+        int running = RelayRuns(host, decimal) || host->RelayProcessLives(table->ports[i].port);
         for (const MappedPort& row : list->rows) {
             if (PortValue(row) == table->ports[i].port && RelayRuns(host, row.text[PortNumber].c_str())) running = 1;
         }

@@ -35,6 +35,9 @@ public:
     virtual void ClosePortEvent() = 0;
     // Launches the relay next to the manager's program with the port text.
     virtual void StartRelay(const char* portText) = 0;
+    // 1 while a relay process launched for the port value lives: one that is
+    // still starting up has no event yet.
+    virtual int RelayProcessLives(int port) = 0;
 };
 
 void InitPortList(MappedPortList* list, PortListObserver* observer);
@@ -50,7 +53,7 @@ void AddMappedPort(MappedPortList* list, const char* name, const char* portText)
 // Starts (flag 1) or stops (flag 0) the row's relay. A port whose relay does
 // not run takes an entry: first one left in use for the same port by a relay
 // that ended by itself, then a free one, and when none is free the entries of
-// ports without a running relay are freed first.
+// ports without a running or starting relay are freed first.
 void SetPortEnabled(MappedPortList* list, int row, int flag, SharedPortTable* table, RelayHost* host);
 
 // Hands the row's current server to its running relay.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "../../shared/number_text.h"
 #include "../catalogue/catalogue_texts.h"
 #include "../catalogue/proxy_server.h"
 #include "../window/window_texts_win32.h"
@@ -39,9 +40,44 @@ static std::string ProgramFolder() {
     return path;
 }
 
+WindowsRelayHost::~WindowsRelayHost() {
+    for (const LaunchedRelay& relay : launched) CloseHandle(relay.process);
+}
+
+static int HasEnded(HANDLE process) { return WaitForSingleObject(process, 0) != WAIT_TIMEOUT; }
+
+void WindowsRelayHost::ForgetEndedRelays() {
+    for (size_t i = 0; i < launched.size();) {
+        if (!HasEnded(launched[i].process)) {
+            ++i;
+            continue;
+        }
+        CloseHandle(launched[i].process);
+        launched.erase(launched.begin() + i);
+    }
+}
+
+// The shell's "open" as ShellExecuteA does it; the process handle is kept so
+// that the entry of a relay still starting up is not taken for a free one.
 void WindowsRelayHost::StartRelay(const char* portText) {
     std::string program = ProgramFolder() + RelayProgramName;
-    ShellExecuteA(nullptr, ShellOpenVerb, program.c_str(), portText, nullptr, SW_HIDE);
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpVerb = ShellOpenVerb;
+    info.lpFile = program.c_str();
+    info.lpParameters = portText;
+    info.nShow = SW_HIDE;
+    ForgetEndedRelays();
+    if (ShellExecuteExA(&info) && info.hProcess != nullptr)
+        launched.push_back(LaunchedRelay{ReadNumber(portText), info.hProcess});
+}
+
+int WindowsRelayHost::RelayProcessLives(int port) {
+    ForgetEndedRelays();
+    for (const LaunchedRelay& relay : launched)
+        if (relay.port == port) return 1;
+    return 0;
 }
 
 int RelayRunning(const char* portText) {

@@ -4,17 +4,28 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "mapped_ports.h"
 
 class WindowsRelayHost : public RelayHost {
 public:
+    ~WindowsRelayHost() override;
     int OpenPortEvent(const char* eventName) override;
     void SetAndClosePortEvent() override;
     void ClosePortEvent() override;
     void StartRelay(const char* portText) override;
+    int RelayProcessLives(int port) override;
 
 private:
+    // The relay processes launched and not yet seen to end.
+    struct LaunchedRelay {
+        int port;
+        HANDLE process;
+    };
+    void ForgetEndedRelays();
     HANDLE event = nullptr;
+    std::vector<LaunchedRelay> launched;
 };
 
 // 1 when a relay runs for the port text (its event can be opened).

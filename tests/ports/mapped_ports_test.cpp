@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -20,10 +21,15 @@ public:
     void ClosePortEvent() override {}
     void StartRelay(const char* portText) override {
         started.push_back(portText);
+        if (slowStart) {
+            living.insert(std::atoi(portText));
+            return;
+        }
         char name[KernelNameSize];
         PortEventName(portText, name);
         running.insert(name);
     }
+    int RelayProcessLives(int port) override { return living.count(port) != 0; }
     void Run(const char* portText) {
         char name[KernelNameSize];
         PortEventName(portText, name);
@@ -33,11 +39,16 @@ public:
         char name[KernelNameSize];
         PortEventName(portText, name);
         running.erase(name);
+        living.erase(std::atoi(portText));
     }
     static std::string Short(const std::string& name) {
         return name.substr(std::strlen("Local\\Tessaron10_Port"), name.size() - std::strlen("Local\\Tessaron10_Port") -
                                                                        std::strlen("_Event"));
     }
+    // With slowStart a started relay's process lives but has no event yet,
+    // as right after its launch.
+    bool slowStart = false;
+    std::set<int> living;
     std::set<std::string> running;
     std::string opened;
     std::vector<std::string> started;
@@ -115,6 +126,17 @@ TEST_F(MappedPortsTest, SeventeenthRunningPortStaysStopped) {
     }
     EXPECT_EQ(relays.started.size(), 16u);
     for (int i = 0; i < PortEntryCount; ++i) EXPECT_EQ(table.ports[i].port, 9000 + i);
+}
+
+TEST_F(MappedPortsTest, RelaysStillStartingKeepTheirEntriesFromASeventeenthPort) {
+    relays.slowStart = true;
+    for (int i = 0; i <= PortEntryCount; ++i) Add("p", std::to_string(9000 + i).c_str(), "Enabled");
+    StartEnabledPorts(&list, &table, &relays);
+    EXPECT_EQ(relays.started.size(), 16u);
+    for (int i = 0; i < PortEntryCount; ++i) {
+        EXPECT_EQ(table.ports[i].inUse, 1);
+        EXPECT_EQ(table.ports[i].port, 9000 + i);
+    }
 }
 
 TEST_F(MappedPortsTest, EntryLeftByARelayThatEndedIsReused) {

@@ -1,5 +1,5 @@
-// Plays the manager, clients and upstream servers around a real relay
-// process, all on 127.0.0.1.
+// Plays the manager around a real relay process; clients and upstream
+// servers on 127.0.0.1 come from the loopback sockets.
 #pragma once
 
 #include <winsock2.h>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "shared/port_table.h"
+#include "tests/support/loopback_sockets.h"
 
 // The manager's side of the contract: the shared table and the
 // manager-alive event, as the manager creates them at start-up.
@@ -30,34 +31,6 @@ private:
 // does (shell "open", hidden, the port text as the only parameter).
 HANDLE LaunchRelay(const std::string& portText);
 bool WaitForExit(HANDLE process, DWORD milliseconds);
-bool WaitForListening(int port, DWORD milliseconds);
-
-// A port on 127.0.0.1 with nothing listening on it.
-int UnusedPort();
-
-// A listening socket on 127.0.0.1 that plays an upstream server.
-class TestServer {
-public:
-    TestServer();
-    ~TestServer();
-    int Port() const { return port; }
-    SOCKET Accept(DWORD milliseconds);  // INVALID_SOCKET when nobody came
-    std::string Address() const;
-
-private:
-    SOCKET listener;
-    int port;
-};
-
-SOCKET ConnectTo(int port, const char* fromAddress = "127.0.0.1");
-bool SendAll(SOCKET socket, const std::string& bytes);
-// Reads exactly count bytes; fewer when the peer ends or the wait runs out.
-std::string ReceiveBytes(SOCKET socket, size_t count, DWORD milliseconds = 10000);
-// Reads until the peer ends its stream; sets ended when it did so in time.
-std::string ReceiveUntilEnd(SOCKET socket, bool* ended, DWORD milliseconds = 20000);
-// True when the peer closes (end of stream or reset) within the time.
-bool SeesClosed(SOCKET socket, DWORD milliseconds = 5000);
-std::string RandomBytes(size_t count, unsigned seed);
 
 // Runs a function on a thread of its own; Join waits for it.
 class Worker {

@@ -1,20 +1,36 @@
 // The real Tessaron.exe with the real TessaronRelay.exe, in a documents
-// folder of the test's own: the manager's port list is read and driven from
-// this process through the list view's messages.
+// folder of the test's own: the manager's lists and dialogs are read and
+// driven from this process through their window messages, and its relays
+// carry traffic between this process's clients and upstream servers, all on
+// 127.0.0.1.
 #include <winsock2.h>
 #include <windows.h>
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "manager/resources/resource_ids.h"
+#include "tests/support/loopback_sockets.h"
 
 static const char* const ShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+static const char* const RunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 static const char* const ManagerWindowTitle = "Tessaron 1.05";
+static const char* const RelayMessageCaption = "Tessaron 1.0";
 static const DWORD WindowWaitMs = 30000;
-static const DWORD StatusWaitMs = 3000;
+static const DWORD StatusWaitMs = 3000;   // the monitor's second, and a relay's start
+static const DWORD ListenWaitMs = 5000;   // a relay launched until it listens
+static const DWORD ExitWaitMs = 10000;
+static const DWORD ManyRelaysWaitMs = 15000;  // sixteen relays launched at once on a slow machine
+// A dialog or message box until its window is gone: wine without a window
+// manager waits up to 2 s for a closed window to be unmapped.
+static const DWORD WindowCloseWaitMs = 6000;
+static const int DragAttempts = 3;
 
 static std::string ProgramFolder() {
     char path[MAX_PATH];
@@ -23,19 +39,18 @@ static std::string ProgramFolder() {
     return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
-// A TCP port on which nothing listens now.
-static int FreePort() {
-    WSADATA winsock;
-    WSAStartup(MAKEWORD(2, 2), &winsock);
-    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(probe, (sockaddr*)&address, sizeof address);
-    int length = sizeof address;
-    getsockname(probe, (sockaddr*)&address, &length);
-    closesocket(probe);
-    return ntohs(address.sin_port);
+static bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
+    for (DWORD start = GetTickCount();; Sleep(50)) {
+        if (condition()) return true;
+        if (GetTickCount() - start >= milliseconds) return false;
+    }
+}
+
+static bool RelayRuns(const std::string& port) {
+    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, ("Local\\Tessaron10_Port" + port + "_Event").c_str());
+    if (event == nullptr) return false;
+    CloseHandle(event);
+    return true;
 }
 
 // A list view of another process: its item records live in that process.
@@ -45,6 +60,8 @@ public:
         memory = (BYTE*)VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     }
     ~RemoteList() { VirtualFreeEx(process, memory, 0, MEM_RELEASE); }
+    RemoteList(const RemoteList&) = delete;
+    RemoteList& operator=(const RemoteList&) = delete;
 
     std::string Text(int row, int column) {
         LVITEMA item = {};
@@ -58,22 +75,42 @@ public:
         return text;
     }
 
-    void Select(int row) {
+    int Count() { return (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0); }
+
+    // The row whose cell in the column reads the text; -1 when there is none.
+    int Find(int column, const std::string& text) {
+        for (int row = 0; row < Count(); ++row)
+            if (Text(row, column) == text) return row;
+        return -1;
+    }
+
+    std::vector<std::string> Column(int column) {
+        std::vector<std::string> texts;
+        for (int row = 0; row < Count(); ++row) texts.push_back(Text(row, column));
+        return texts;
+    }
+
+    void Select(int row) { SetSelected(row, true); }
+
+    // The row alone, as a click on it selects it.
+    void SelectOnly(int row) {
+        SetSelected(-1, false);
+        SetSelected(row, true);
+    }
+
+    bool WaitForText(int row, int column, const char* text, DWORD milliseconds) {
+        return WaitUntil([&] { return Text(row, column) == text; }, milliseconds);
+    }
+
+private:
+    void SetSelected(int row, bool selected) {
         LVITEMA item = {};
         item.stateMask = LVIS_SELECTED;
-        item.state = LVIS_SELECTED;
+        item.state = selected ? LVIS_SELECTED : 0;
         WriteProcessMemory(process, memory, &item, sizeof item, nullptr);
         SendMessageA(list, LVM_SETITEMSTATE, (WPARAM)row, (LPARAM)memory);
     }
 
-    bool WaitForText(int row, int column, const char* text, DWORD milliseconds) {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < milliseconds; Sleep(50)) {
-            if (Text(row, column) == text) return true;
-        }
-        return false;
-    }
-
-private:
     static const int TextOffset = 512;
     static const int TextSize = 256;
     HANDLE process;
@@ -83,21 +120,101 @@ private:
 
 struct WindowSearch {
     DWORD processId;
+    std::string title;
+    bool shownOnly;
     HWND found;
 };
 
-static BOOL CALLBACK FindManagerWindow(HWND window, LPARAM argument) {
+static BOOL CALLBACK FindProcessWindow(HWND window, LPARAM argument) {
     WindowSearch* search = (WindowSearch*)argument;
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     char title[64] = "";
     GetWindowTextA(window, title, sizeof title);
-    if (owner == search->processId && std::string(title) == ManagerWindowTitle) search->found = window;
+    if (owner == search->processId && title == search->title && (!search->shownOnly || IsWindowVisible(window)))
+        search->found = window;
     return search->found == nullptr;
 }
 
+// A top-level window of the process with the title (the main window, shown
+// or not, or a shown dialog); nullptr when none came within the time.
+static HWND WaitForProcessWindow(DWORD processId, const char* title, bool shownOnly, DWORD milliseconds) {
+    WindowSearch search = {processId, title, shownOnly, nullptr};
+    WaitUntil(
+        [&] {
+            EnumWindows(FindProcessWindow, (LPARAM)&search);
+            return search.found != nullptr;
+        },
+        milliseconds);
+    return search.found;
+}
+
+static BOOL CALLBACK FindShownServerList(HWND child, LPARAM argument) {
+    if (GetDlgCtrlID(child) == IDC_SERVER_LIST && (GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE)) {
+        *(HWND*)argument = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A child's rectangle in its parent's client coordinates.
+static RECT ClientRectOf(HWND parent, HWND child) {
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, parent, (POINT*)&rect, 2);
+    return rect;
+}
+
+static bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+static std::string Describe(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " to " + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
+}
+
+// One request passes up and one answer comes back through a relayed connection.
+static void ExpectRoundTrip(SOCKET client, SOCKET upstream, const std::string& tag) {
+    ASSERT_TRUE(SendAll(client, "ping " + tag));
+    EXPECT_EQ(ReceiveBytes(upstream, 5 + tag.size(), StatusWaitMs), "ping " + tag);
+    ASSERT_TRUE(SendAll(upstream, "pong " + tag));
+    EXPECT_EQ(ReceiveBytes(client, 5 + tag.size(), StatusWaitMs), "pong " + tag);
+}
+
+// A client connection through a mapped port and the relay's connection that
+// arrives at the upstream for it.
+struct RelayedPair {
+    SOCKET client = INVALID_SOCKET;
+    SOCKET upstream = INVALID_SOCKET;
+    RelayedPair(int port, TestServer* server) {
+        client = ConnectTo(port);
+        if (client != INVALID_SOCKET) upstream = server->Accept(StatusWaitMs);
+    }
+    RelayedPair(const RelayedPair&) = delete;
+    RelayedPair& operator=(const RelayedPair&) = delete;
+    ~RelayedPair() {
+        if (client != INVALID_SOCKET) closesocket(client);
+        if (upstream != INVALID_SOCKET) closesocket(upstream);
+    }
+    bool Up() const { return client != INVALID_SOCKET && upstream != INVALID_SOCKET; }
+};
+
+// The four texts of a mapped port as config.ini stores them.
+struct StoredPort {
+    std::string name;
+    std::string port;
+    std::string status;  // "1" or "0"
+    std::string server;
+};
+
 class ManagerProcessTest : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() {
+        WSADATA winsock;
+        WSAStartup(MAKEWORD(2, 2), &winsock);
+    }
+
     void SetUp() override {
         char temp[MAX_PATH];
         GetTempPathA(MAX_PATH, temp);
@@ -112,42 +229,90 @@ protected:
         hadSaved = RegQueryValueExA(key, "Personal", nullptr, nullptr, (BYTE*)saved, &size) == ERROR_SUCCESS;
         RegSetValueExA(key, "Personal", 0, REG_SZ, (const BYTE*)documents.c_str(), (DWORD)documents.size() + 1);
         RegCloseKey(key);
+        // The manager writes its start-at-logon value: the prefix gets back what it had.
+        size = sizeof savedAutorun;
+        hadAutorun = RegGetValueA(HKEY_CURRENT_USER, RunKey, "Tessaron", RRF_RT_REG_SZ, nullptr, savedAutorun,
+                                  &size) == ERROR_SUCCESS;
     }
 
     void TearDown() override {
-        if (manager.hProcess != nullptr) {
-            if (WaitForSingleObject(manager.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(manager.hProcess, 1);
-            WaitForSingleObject(manager.hProcess, 5000);
-            CloseHandle(manager.hProcess);
-            CloseHandle(manager.hThread);
-        }
+        EndManager();
+        // Relays end within half a second of their manager; none may outlive
+        // the test and hold the shared table for the next manager.
+        WaitUntil(
+            [&] {
+                for (const std::string& port : usedPorts)
+                    if (RelayRuns(port)) return false;
+                return true;
+            },
+            ExitWaitMs);
         HKEY key;
         if (RegOpenKeyExA(HKEY_CURRENT_USER, ShellFoldersKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
             if (hadSaved) RegSetValueExA(key, "Personal", 0, REG_EXPAND_SZ, (const BYTE*)saved, (DWORD)strlen(saved) + 1);
             else RegDeleteValueA(key, "Personal");
             RegCloseKey(key);
         }
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, RunKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+            if (hadAutorun)
+                RegSetValueExA(key, "Tessaron", 0, REG_SZ, (const BYTE*)savedAutorun, (DWORD)strlen(savedAutorun) + 1);
+            else RegDeleteValueA(key, "Tessaron");
+            RegCloseKey(key);
+        }
         // Give an ending relay time to let go of its files, then clean up.
-        Sleep(1000);
+        Sleep(500);
         DeleteFileA(Settings().c_str());
-        DeleteFileA((documents + "\\Tessaron\\proxylist.dat").c_str());
+        DeleteFileA(Catalogue().c_str());
         RemoveDirectoryA((documents + "\\Tessaron").c_str());
         RemoveDirectoryA(documents.c_str());
     }
 
     std::string Settings() { return documents + "\\Tessaron\\config.ini"; }
+    std::string Catalogue() { return documents + "\\Tessaron\\proxylist.dat"; }
 
-    // One stopped port on a free number; no start-at-logon value.
-    void WriteSettings(const std::string& port) {
+    // A port number on which nothing listens, new to this test.
+    std::string NewPort() {
+        std::string port;
+        do port = std::to_string(UnusedPort());
+        while (!usedPorts.insert(port).second);
+        return port;
+    }
+
+    // The mapped ports and user categories of config.ini; no start-at-logon value.
+    void WriteSettings(const std::vector<StoredPort>& ports, const std::vector<std::string>& categories = {}) {
         std::string path = Settings();
         const char* file = path.c_str();
         WritePrivateProfileStringA("main", "autorun", "0", file);
-        WritePrivateProfileStringA("main", "ports_count", "1", file);
-        WritePrivateProfileStringA("port0", "name", "Test", file);
-        WritePrivateProfileStringA("port0", "port", port.c_str(), file);
-        WritePrivateProfileStringA("port0", "status", "0", file);
-        WritePrivateProfileStringA("port0", "server", "None", file);
+        WritePrivateProfileStringA("main", "ports_count", std::to_string(ports.size()).c_str(), file);
+        for (size_t i = 0; i < ports.size(); ++i) {
+            std::string section = "port" + std::to_string(i);
+            WritePrivateProfileStringA(section.c_str(), "name", ports[i].name.c_str(), file);
+            WritePrivateProfileStringA(section.c_str(), "port", ports[i].port.c_str(), file);
+            WritePrivateProfileStringA(section.c_str(), "status", ports[i].status.c_str(), file);
+            WritePrivateProfileStringA(section.c_str(), "server", ports[i].server.c_str(), file);
+        }
+        for (size_t i = 0; i < categories.size(); ++i)
+            WritePrivateProfileStringA("categories", ("cat" + std::to_string(i)).c_str(), categories[i].c_str(), file);
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);
+    }
+
+    // One stopped port on the number; no start-at-logon value.
+    void WriteSettings(const std::string& port) { WriteSettings({{"Test", port, "0", "None"}}); }
+
+    // proxylist.dat, one "address;type;status;delay;lastcheck;slot" a line.
+    void WriteCatalogue(const std::vector<std::string>& lines) {
+        std::string text;
+        for (const std::string& line : lines) text += line + "\r\n";
+        HANDLE file = CreateFileA(Catalogue().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(file, text.data(), (DWORD)text.size(), &written, nullptr);
+        CloseHandle(file);
+    }
+
+    std::string StoredText(const char* section, const char* key) {
+        char text[256] = "";
+        GetPrivateProfileStringA(section, key, "", text, sizeof text, Settings().c_str());
+        return text;
     }
 
     bool Start(PROCESS_INFORMATION* process, const char* arguments = "") {
@@ -159,37 +324,121 @@ protected:
                               &startup, process) != 0;
     }
 
-    HWND WaitForWindow() {
-        WindowSearch search = {manager.dwProcessId, nullptr};
-        for (DWORD start = GetTickCount(); GetTickCount() - start < WindowWaitMs && search.found == nullptr;
-             Sleep(100))
-            EnumWindows(FindManagerWindow, (LPARAM)&search);
-        return search.found;
+    // A manager started hidden has its window too.
+    HWND WaitForWindow() { return WaitForProcessWindow(manager.dwProcessId, ManagerWindowTitle, false, WindowWaitMs); }
+
+    // Starts the manager and waits for its window and its first port row.
+    void Launch(const char* arguments = "") {
+        EndManager();
+        ASSERT_TRUE(Start(&manager, arguments));
+        window = WaitForWindow();
+        ASSERT_NE(window, nullptr) << "no manager window";
+        ports.reset(new RemoteList(manager.hProcess, GetDlgItem(window, IDC_PORT_LIST)));
+        categories.reset(new RemoteList(manager.hProcess, GetDlgItem(window, IDC_CATEGORY_LIST)));
+        ASSERT_TRUE(WaitUntil([&] { return ports->Count() > 0; }, StatusWaitMs)) << "no port rows";
+    }
+
+    // "Exit" from the File menu: the manager saves and ends with code 0.
+    void ExitManager() {
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+        ASSERT_EQ(WaitForSingleObject(manager.hProcess, ExitWaitMs), WAIT_OBJECT_0);
+        DWORD code = 1;
+        GetExitCodeProcess(manager.hProcess, &code);
+        EXPECT_EQ(code, 0u);
+        EndManager();
+    }
+
+    void EndManager() {
+        ports.reset();
+        categories.reset();
+        if (manager.hProcess == nullptr) return;
+        if (WaitForSingleObject(manager.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(manager.hProcess, 1);
+        WaitForSingleObject(manager.hProcess, 5000);
+        CloseHandle(manager.hProcess);
+        CloseHandle(manager.hThread);
+        manager = PROCESS_INFORMATION{};
+    }
+
+    void Command(int id) { SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+    // Runs a command that opens a modal dialog, fills the dialog's boxes and
+    // presses OK; true when the dialog came and went.
+    bool RunDialog(int command, const char* title, const std::vector<std::pair<int, std::string>>& boxes,
+                   std::vector<std::pair<int, std::string>>* shown = nullptr) {
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+        HWND dialog = WaitForProcessWindow(manager.dwProcessId, title, true, StatusWaitMs);
+        if (dialog == nullptr) return false;
+        for (const auto& box : boxes) {
+            if (shown != nullptr) {
+                char text[256] = "";
+                GetDlgItemTextA(dialog, box.first, text, sizeof text);
+                shown->push_back({box.first, text});
+            }
+            SetDlgItemTextA(dialog, box.first, box.second.c_str());
+        }
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(dialog, IDOK));
+        return WaitUntil([&] { return !IsWindow(dialog); }, WindowCloseWaitMs);
+    }
+
+    HWND ShownServerList() {
+        HWND found = nullptr;
+        EnumChildWindows(window, FindShownServerList, (LPARAM)&found);
+        return found;
+    }
+
+    RECT ChildRect(int id) { return ClientRectOf(window, GetDlgItem(window, id)); }
+
+    // Drags a splitter bar the way the window follows a drag: the button goes
+    // down on the bar, the bar follows the cursor (the horizontal bar to its
+    // y, the vertical one to its x), and the drag ends at the timer tick that
+    // finds the button up, here the next one. The window can still see the
+    // cursor where an earlier move left it: the drags of both bars use one
+    // point, and a drag that went astray is made again.
+    bool DragSplitter(int barId, POINT to) {
+        bool horizontal = barId == IDC_SPLITTER_TOP;
+        for (int attempt = 0; attempt < DragAttempts; ++attempt) {
+            RECT bar = ChildRect(barId);
+            RECT other = ChildRect(horizontal ? IDC_SPLITTER_LEFT : IDC_SPLITTER_TOP);
+            POINT grip = horizontal ? POINT{other.right + 40, bar.top + 3} : POINT{bar.left + 2, other.bottom + 40};
+            POINT cursor = to;
+            ClientToScreen(window, &cursor);
+            SetCursorPos(cursor.x, cursor.y);
+            PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(grip.x, grip.y));
+            if (WaitUntil(
+                    [&] {
+                        RECT now = ChildRect(barId);
+                        return horizontal ? now.top == to.y : now.left == to.x;
+                    },
+                    StatusWaitMs))
+                return true;
+        }
+        return false;
     }
 
     std::string documents;
     char saved[MAX_PATH] = "";
     bool hadSaved = false;
+    char savedAutorun[MAX_PATH * 2] = "";
+    bool hadAutorun = false;
+    std::set<std::string> usedPorts;
     PROCESS_INFORMATION manager = {};
+    HWND window = nullptr;
+    std::unique_ptr<RemoteList> ports;
+    std::unique_ptr<RemoteList> categories;
 };
 
-static bool RelayRuns(const std::string& port) {
-    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, ("Local\\Tessaron10_Port" + port + "_Event").c_str());
-    if (event == nullptr) return false;
-    CloseHandle(event);
-    return true;
-}
+enum PortColumn { NameColumn, NumberColumn, StatusColumn, ServerColumn };
+enum ServerColumnIndex { AddressColumn, TypeColumn, ServerStatusColumn, DelayColumn, LastCheckColumn };
+
+// ---- start-up, single instance, hidden start ----
 
 TEST_F(ManagerProcessTest, EnabledPortShowsEnabledWithinASecondAndExitSavesIt) {
-    std::string port = std::to_string(FreePort());
+    std::string port = NewPort();
     WriteSettings(port);
-    ASSERT_TRUE(Start(&manager));
-    HWND window = WaitForWindow();
-    ASSERT_NE(window, nullptr);
-    RemoteList ports(manager.hProcess, GetDlgItem(window, IDC_PORT_LIST));
-    ASSERT_TRUE(ports.WaitForText(0, 0, "Test", StatusWaitMs));
-    EXPECT_EQ(ports.Text(0, 1), port);
-    EXPECT_EQ(ports.Text(0, 2), "Disabled");
+    Launch();
+    ASSERT_TRUE(ports->WaitForText(0, NameColumn, "Test", StatusWaitMs));
+    EXPECT_EQ(ports->Text(0, NumberColumn), port);
+    EXPECT_EQ(ports->Text(0, StatusColumn), "Disabled");
 
     // A second manager finds the first and leaves at once.
     PROCESS_INFORMATION second = {};
@@ -201,31 +450,347 @@ TEST_F(ManagerProcessTest, EnabledPortShowsEnabledWithinASecondAndExitSavesIt) {
     CloseHandle(second.hProcess);
     CloseHandle(second.hThread);
 
-    ports.Select(0);
-    SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_ENABLE_PORT, 0), 0);
-    EXPECT_TRUE(ports.WaitForText(0, 2, "Enabled", StatusWaitMs));
+    ports->Select(0);
+    Command(IDM_ENABLE_PORT);
+    EXPECT_TRUE(ports->WaitForText(0, StatusColumn, "Enabled", StatusWaitMs));
     EXPECT_TRUE(RelayRuns(port));
 
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
-    ASSERT_EQ(WaitForSingleObject(manager.hProcess, 10000), WAIT_OBJECT_0);
-    DWORD code = 1;
-    GetExitCodeProcess(manager.hProcess, &code);
-    EXPECT_EQ(code, 0u);
+    ExitManager();
     EXPECT_EQ(GetPrivateProfileIntA("port0", "status", -1, Settings().c_str()), 1);
     // The relay notices that its manager is gone.
-    for (DWORD start = GetTickCount(); GetTickCount() - start < StatusWaitMs && RelayRuns(port);) Sleep(50);
-    EXPECT_FALSE(RelayRuns(port));
+    EXPECT_TRUE(WaitUntil([&] { return !RelayRuns(port); }, StatusWaitMs));
 }
 
 TEST_F(ManagerProcessTest, StartedWithHStaysHiddenUntilShowManager) {
-    WriteSettings(std::to_string(FreePort()));
-    ASSERT_TRUE(Start(&manager, " h"));
-    HWND window = WaitForWindow();
-    ASSERT_NE(window, nullptr);
-    RemoteList ports(manager.hProcess, GetDlgItem(window, IDC_PORT_LIST));
-    ASSERT_TRUE(ports.WaitForText(0, 0, "Test", StatusWaitMs));
+    WriteSettings(NewPort());
+    Launch(" h");
+    ASSERT_TRUE(ports->WaitForText(0, NameColumn, "Test", StatusWaitMs));
     Sleep(1500);  // the modal loop has gone idle more than once
     EXPECT_FALSE(IsWindowVisible(window));
-    SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_SHOW_MANAGER, 0), 0);
+    Command(IDM_SHOW_MANAGER);
     EXPECT_TRUE(IsWindowVisible(window));
+}
+
+TEST_F(ManagerProcessTest, FirstStartWithoutSettingsShowsTheDefaultPortAndWritesTheDefaults) {
+    Launch();
+    ASSERT_EQ(ports->Count(), 1);
+    EXPECT_EQ(ports->Text(0, NameColumn), "Default");
+    EXPECT_EQ(ports->Text(0, NumberColumn), "9800");
+    EXPECT_EQ(ports->Text(0, StatusColumn), "Disabled");
+    EXPECT_EQ(ports->Text(0, ServerColumn), "None");
+    EXPECT_FALSE(RelayRuns("9800"));
+
+    EXPECT_EQ(StoredText("main", "ports_count"), "1");
+    EXPECT_EQ(StoredText("port0", "name"), "Default");
+    EXPECT_EQ(StoredText("port0", "port"), "9800");
+    EXPECT_EQ(StoredText("port0", "status"), "0");
+    EXPECT_EQ(StoredText("port0", "server"), "None");
+    // autorun defaults to on: the manager's own path, started hidden.
+    char command[MAX_PATH * 2] = "";
+    DWORD size = sizeof command;
+    ASSERT_EQ(RegGetValueA(HKEY_CURRENT_USER, RunKey, "Tessaron", RRF_RT_REG_SZ, nullptr, command, &size),
+              ERROR_SUCCESS);
+    std::string expected = ProgramFolder() + "Tessaron.exe h";
+    EXPECT_EQ(_stricmp(command, expected.c_str()), 0) << command;
+}
+
+// ---- relayed traffic and server switches ----
+
+TEST_F(ManagerProcessTest, EnabledPortRelaysAndASwitchMovesOnlyTheNextConnections) {
+    TestServer first, second;
+    std::string port = NewPort();
+    WriteSettings({{"Web", port, "0", first.Address()}});
+    WriteCatalogue({first.Address() + ";0;0;;;16", second.Address() + ";0;0;;;16"});
+    Launch();
+
+    ports->SelectOnly(0);
+    Command(IDM_ENABLE_PORT);
+    ASSERT_TRUE(WaitForListening(std::stoi(port), ListenWaitMs)) << "the relay does not listen";
+    RelayedPair old(std::stoi(port), &first);
+    ASSERT_TRUE(old.Up()) << "no connection reached the first upstream";
+    ExpectRoundTrip(old.client, old.upstream, "first");
+
+    RemoteList servers(manager.hProcess, ShownServerList());
+    int row = servers.Find(AddressColumn, second.Address());
+    ASSERT_GE(row, 0) << "the second server is not listed";
+    servers.SelectOnly(row);
+    Command(IDM_SWITCH_SERVER);
+    EXPECT_EQ(ports->Text(0, ServerColumn), second.Address());
+    Sleep(500);  // the relay re-reads its entry when its event is set
+
+    RelayedPair next(std::stoi(port), &second);
+    ASSERT_TRUE(next.Up()) << "the next connection did not reach the new upstream";
+    EXPECT_EQ(first.Accept(0), INVALID_SOCKET);
+    ExpectRoundTrip(next.client, next.upstream, "second");
+    // The connection opened before the switch still talks to the old upstream.
+    ExpectRoundTrip(old.client, old.upstream, "still first");
+}
+
+// ---- stopping and moving relays ----
+
+TEST_F(ManagerProcessTest, DisableAndRemoveEndTheRelayOfARunningPort) {
+    struct Case {
+        const char* command;
+        int id;
+        int row;
+        int rowsAfter;
+    };
+    const Case cases[] = {
+        {"Disable Port", IDM_DISABLE_PORT, 0, 2},
+        {"Remove", IDM_REMOVE_PORT, 1, 1},
+    };
+    std::string numbers[] = {NewPort(), NewPort()};
+    WriteSettings({{"Off", numbers[0], "1", "None"}, {"Gone", numbers[1], "1", "None"}});
+    Launch();
+    for (const std::string& number : numbers)
+        ASSERT_TRUE(WaitForListening(std::stoi(number), ListenWaitMs)) << "port " << number << " has no relay";
+    for (int row = 0; row < 2; ++row) ASSERT_TRUE(ports->WaitForText(row, StatusColumn, "Enabled", StatusWaitMs));
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        const std::string& number = numbers[c.row];
+        ports->SelectOnly(c.row);
+        Command(c.id);
+        EXPECT_TRUE(WaitUntil([&] { return !RelayRuns(number); }, StatusWaitMs)) << "the relay still runs";
+        EXPECT_TRUE(WaitUntil([&] { return !IsListening(std::stoi(number)); }, StatusWaitMs));
+        EXPECT_EQ(ports->Count(), c.rowsAfter);
+    }
+    // The disabled port stays listed, stopped.
+    EXPECT_EQ(ports->Text(0, NameColumn), "Off");
+    EXPECT_TRUE(ports->WaitForText(0, StatusColumn, "Disabled", StatusWaitMs));
+}
+
+TEST_F(ManagerProcessTest, EditingTheNumberOfARunningPortMovesItsRelayAndANewNameLeavesItAlone) {
+    TestServer upstream;
+    std::string before = NewPort(), after = NewPort();
+    WriteSettings({{"Moving", before, "1", upstream.Address()}});
+    Launch();
+    ASSERT_TRUE(WaitForListening(std::stoi(before), ListenWaitMs)) << "the relay does not listen";
+    ASSERT_TRUE(ports->WaitForText(0, StatusColumn, "Enabled", StatusWaitMs));
+
+    ports->SelectOnly(0);
+    std::vector<std::pair<int, std::string>> shown;
+    ASSERT_TRUE(RunDialog(IDM_EDIT_PORT, "Edit Mapped Port", {{IDC_PORT_NAME, "Moving"}, {IDC_PORT_NUMBER, after}},
+                          &shown));
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].second, "Moving");  // the dialog shows the row
+    EXPECT_EQ(shown[1].second, before);
+    EXPECT_EQ(ports->Text(0, NumberColumn), after);
+
+    EXPECT_TRUE(WaitUntil([&] { return !RelayRuns(before); }, StatusWaitMs)) << "the old relay still runs";
+    EXPECT_TRUE(WaitUntil([&] { return !IsListening(std::stoi(before)); }, StatusWaitMs));
+    SOCKET refused = ConnectTo(std::stoi(before));
+    EXPECT_EQ(refused, INVALID_SOCKET) << "the old port still accepts";
+    if (refused != INVALID_SOCKET) closesocket(refused);
+
+    ASSERT_TRUE(WaitForListening(std::stoi(after), ListenWaitMs)) << "no relay on the new number";
+    EXPECT_TRUE(ports->WaitForText(0, StatusColumn, "Enabled", StatusWaitMs));
+    RelayedPair moved(std::stoi(after), &upstream);
+    ASSERT_TRUE(moved.Up()) << "the new port does not relay";
+    ExpectRoundTrip(moved.client, moved.upstream, "moved");
+
+    // Only the name: the relay, and the connection it carries, stay.
+    ASSERT_TRUE(RunDialog(IDM_EDIT_PORT, "Edit Mapped Port", {{IDC_PORT_NAME, "Renamed"}, {IDC_PORT_NUMBER, after}}));
+    EXPECT_EQ(ports->Text(0, NameColumn), "Renamed");
+    Sleep(500);  // a relay told to end would be gone by now
+    EXPECT_TRUE(RelayRuns(after));
+    ExpectRoundTrip(moved.client, moved.upstream, "renamed");
+}
+
+// ---- the limits of the shared table and of the port itself ----
+
+TEST_F(ManagerProcessTest, SeventeenthRunningPortStaysDisabled) {
+    const int TableEntries = 16;
+    std::vector<StoredPort> stored;
+    for (int i = 0; i <= TableEntries; ++i) stored.push_back({"P" + std::to_string(i), NewPort(), "1", "None"});
+    WriteSettings(stored);
+    Launch();
+    ASSERT_EQ(ports->Count(), TableEntries + 1);
+    const std::string& extra = stored[TableEntries].port;
+
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            for (int i = 0; i < TableEntries; ++i)
+                if (!RelayRuns(stored[i].port)) return false;
+            return true;
+        },
+        ManyRelaysWaitMs))
+        << "not all sixteen relays run";
+    for (int i = 0; i < TableEntries; ++i) {
+        EXPECT_TRUE(ports->WaitForText(i, StatusColumn, "Enabled", StatusWaitMs)) << "row " << i;
+        EXPECT_TRUE(WaitForListening(std::stoi(stored[i].port), ListenWaitMs)) << "row " << i;
+    }
+    EXPECT_FALSE(RelayRuns(extra));
+    EXPECT_EQ(ports->Text(TableEntries, StatusColumn), "Disabled");
+
+    // Enabling it by hand with sixteen relays running does nothing either.
+    ports->SelectOnly(TableEntries);
+    Command(IDM_ENABLE_PORT);
+    Sleep(StatusWaitMs);
+    EXPECT_FALSE(RelayRuns(extra));
+    EXPECT_EQ(ports->Text(TableEntries, StatusColumn), "Disabled");
+    for (int i = 0; i < TableEntries; ++i) EXPECT_TRUE(RelayRuns(stored[i].port)) << "row " << i;
+}
+
+static BOOL CALLBACK CollectText(HWND child, LPARAM parameter) {
+    char text[512];
+    if (GetWindowTextA(child, text, sizeof text) > 0) *(std::string*)parameter += std::string(text) + "\n";
+    return TRUE;
+}
+
+static HWND WaitForRelayMessage(DWORD milliseconds) {
+    HWND box = nullptr;
+    WaitUntil(
+        [&] {
+            box = FindWindowA(nullptr, RelayMessageCaption);
+            return box != nullptr;
+        },
+        milliseconds);
+    return box;
+}
+
+TEST_F(ManagerProcessTest, RelayThatCannotBindShowsItsMessageAndThePortTurnsDisabledOnceItIsDismissed) {
+    std::string port = NewPort();
+    // Another program holds the port on all interfaces.
+    SOCKET holder = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in any = {};
+    any.sin_family = AF_INET;
+    any.sin_port = htons((u_short)std::stoi(port));
+    ASSERT_EQ(bind(holder, (sockaddr*)&any, sizeof any), 0);
+    listen(holder, 1);
+    WriteSettings(port);
+    Launch();
+
+    ports->SelectOnly(0);
+    Command(IDM_ENABLE_PORT);
+    HWND box = WaitForRelayMessage(ListenWaitMs);
+    ASSERT_NE(box, nullptr) << "no message box";
+    DWORD owner = 0;
+    GetWindowThreadProcessId(box, &owner);
+    EXPECT_NE(owner, manager.dwProcessId);  // the relay's, not the manager's
+    std::string texts;
+    EnumChildWindows(box, CollectText, (LPARAM)&texts);
+    EXPECT_NE(texts.find("Can't bind to port " + port + ". Another application uses this port."), std::string::npos)
+        << texts;
+    // While the message is shown the relay exists, and the manager shows it so.
+    EXPECT_TRUE(ports->WaitForText(0, StatusColumn, "Enabled", StatusWaitMs));
+
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, WindowCloseWaitMs));
+    EXPECT_TRUE(ports->WaitForText(0, StatusColumn, "Disabled", StatusWaitMs));
+    EXPECT_FALSE(RelayRuns(port));
+
+    // Once the port is free, enabling it again starts a relay that listens.
+    closesocket(holder);
+    Command(IDM_ENABLE_PORT);
+    EXPECT_TRUE(WaitForListening(std::stoi(port), ListenWaitMs)) << "no relay after the port came free";
+    EXPECT_TRUE(ports->WaitForText(0, StatusColumn, "Enabled", StatusWaitMs));
+}
+
+// ---- Exit saves, the next start restores ----
+
+TEST_F(ManagerProcessTest, ExitSavesAndTheNextStartRestoresCatalogueRunningPortsGeometryAndSplitters) {
+    TestServer upstream;
+    std::string alpha = NewPort(), beta = NewPort();
+    const std::string socksServer = "127.0.0.3:1080", deadServer = "127.0.0.4:8080", workServer = "127.0.0.5:3128";
+    WriteSettings({{"Alpha", alpha, "1", upstream.Address()}, {"Beta", beta, "0", "None"}}, {"Work(1)"});
+    WriteCatalogue({upstream.Address() + ";0;2;120;2024-02-01 12:30;16", socksServer + ";1;0;;;16",
+                    deadServer + ";0;1;900;2024-01-31 08:00;18", workServer + ";0;0;;;0"});
+    Launch();
+    ASSERT_TRUE(WaitForListening(std::stoi(alpha), ListenWaitMs)) << "the stored enabled port was not started";
+
+    // Changes of this run: Beta gets a server and runs; a new category takes
+    // the socks server; the window moves and grows; both bars move.
+    RemoteList servers(manager.hProcess, ShownServerList());
+    int server = servers.Find(AddressColumn, upstream.Address());
+    ASSERT_GE(server, 0);
+    ports->SelectOnly(1);
+    servers.SelectOnly(server);
+    Command(IDM_SWITCH_SERVER);
+    Command(IDM_ENABLE_PORT);
+    ASSERT_TRUE(WaitForListening(std::stoi(beta), ListenWaitMs));
+    ASSERT_TRUE(ports->WaitForText(1, StatusColumn, "Enabled", StatusWaitMs));
+
+    ASSERT_TRUE(RunDialog(IDM_ADD_CATEGORY, "Add Category", {{IDC_CATEGORY_NAME, "Fresh"}}));
+    int fresh = categories->Find(0, "Fresh(0)");
+    ASSERT_GE(fresh, 0) << "the new category is not listed";
+    int socks = servers.Find(AddressColumn, socksServer);
+    ASSERT_GE(socks, 0);
+    servers.SelectOnly(socks);
+    Command(IDM_MOVE_FIRST + fresh);
+    EXPECT_EQ(servers.Find(AddressColumn, socksServer), -1);
+
+    ASSERT_TRUE(SetWindowPos(window, nullptr, 40, 30, 720, 580, SWP_NOZORDER | SWP_NOACTIVATE));
+    const POINT barsTo = {260, 230};
+    ASSERT_TRUE(DragSplitter(IDC_SPLITTER_TOP, barsTo))
+        << "the horizontal bar did not follow: " << Describe(ChildRect(IDC_SPLITTER_TOP));
+    ASSERT_TRUE(DragSplitter(IDC_SPLITTER_LEFT, barsTo))
+        << "the vertical bar did not follow: " << Describe(ChildRect(IDC_SPLITTER_LEFT));
+    RECT outer;
+    GetWindowRect(window, &outer);
+    RECT top = ChildRect(IDC_SPLITTER_TOP), left = ChildRect(IDC_SPLITTER_LEFT);
+    ExitManager();
+    EXPECT_EQ(StoredText("window", "spliter_top"), std::to_string(top.top));
+    EXPECT_EQ(StoredText("window", "spliter_left"), std::to_string(left.left));
+    ASSERT_TRUE(WaitUntil([&] { return !RelayRuns(alpha) && !RelayRuns(beta); }, StatusWaitMs));
+
+    Launch();
+    EXPECT_EQ(categories->Column(0),
+              (std::vector<std::string>{"My Proxy Servers(1)", "New(0)", "Dead(1)", "Work(1)", "Fresh(1)"}));
+    RemoteList restored(manager.hProcess, ShownServerList());
+    ASSERT_EQ(restored.Count(), 1);
+    EXPECT_EQ(restored.Text(0, AddressColumn), upstream.Address());
+    EXPECT_EQ(restored.Text(0, TypeColumn), "Http");
+    EXPECT_EQ(restored.Text(0, ServerStatusColumn), "Alive");
+    EXPECT_EQ(restored.Text(0, DelayColumn), "120");
+    EXPECT_EQ(restored.Text(0, LastCheckColumn), "2024-02-01 12:30");
+    struct Shown {
+        const char* category;
+        std::string address;
+        const char* type;
+        const char* status;
+    };
+    const Shown others[] = {
+        {"Dead(1)", deadServer, "Http", "Dead"},
+        {"Work(1)", workServer, "Http", "Untested"},
+        {"Fresh(1)", socksServer, "Socks", "Untested"},
+    };
+    for (const Shown& other : others) {
+        SCOPED_TRACE(other.category);
+        int row = categories->Find(0, other.category);
+        ASSERT_GE(row, 0);
+        categories->SelectOnly(row);
+        RemoteList list(manager.hProcess, ShownServerList());
+        ASSERT_EQ(list.Count(), 1);
+        EXPECT_EQ(list.Text(0, AddressColumn), other.address);
+        EXPECT_EQ(list.Text(0, TypeColumn), other.type);
+        EXPECT_EQ(list.Text(0, ServerStatusColumn), other.status);
+    }
+
+    ASSERT_EQ(ports->Count(), 2);
+    struct Port {
+        const char* name;
+        std::string number;
+    };
+    const Port running[] = {{"Alpha", alpha}, {"Beta", beta}};
+    for (int row = 0; row < 2; ++row) {
+        SCOPED_TRACE(running[row].name);
+        EXPECT_EQ(ports->Text(row, NameColumn), running[row].name);
+        EXPECT_EQ(ports->Text(row, NumberColumn), running[row].number);
+        EXPECT_EQ(ports->Text(row, ServerColumn), upstream.Address());
+        EXPECT_TRUE(WaitForListening(std::stoi(running[row].number), ListenWaitMs)) << "not running again";
+        EXPECT_TRUE(ports->WaitForText(row, StatusColumn, "Enabled", StatusWaitMs));
+        RelayedPair pair(std::stoi(running[row].number), &upstream);
+        ASSERT_TRUE(pair.Up());
+        ExpectRoundTrip(pair.client, pair.upstream, running[row].name);
+    }
+
+    RECT reopened;
+    GetWindowRect(window, &reopened);
+    EXPECT_TRUE(SameRect(reopened, outer)) << Describe(reopened) << " instead of " << Describe(outer);
+    EXPECT_EQ(ChildRect(IDC_SPLITTER_TOP).top, top.top);
+    EXPECT_EQ(ChildRect(IDC_SPLITTER_LEFT).left, left.left);
+    // The lists are laid out along the restored bars.
+    EXPECT_EQ(ChildRect(IDC_PROXY_CAPTION).top, ChildRect(IDC_SPLITTER_TOP).bottom);
+    EXPECT_EQ(ClientRectOf(window, GetDlgItem(window, IDC_CATEGORY_LIST)).right, left.left);
 }
