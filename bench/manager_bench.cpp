@@ -19,6 +19,7 @@
 #include "catalogue_text.h"
 #include "manager/resources/resource_ids.h"
 #include "manager/window/main_window_win32.h"
+#include "tests/support/private_documents.h"
 
 static const int ServerCount = 30000;
 static const int Runs = 5;
@@ -27,7 +28,6 @@ static const DWORD SettleMs = 2000;
 static const DWORD StartLimitMs = 60000;
 static const double TargetMs = 1000;
 static const int LinuxTicksPerSecond = 100;
-static const char* const ShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 static const char* const ManagerWindowTitle = "Tessaron 1.05";
 
 static double NowMs() {
@@ -63,50 +63,8 @@ static long long FileSize(const std::string& path) {
     return ((long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
 }
 
-// The documents folder of this user, pointed at a folder of the benchmark's
-// own while it runs, and back afterwards.
-struct DocumentsFolder {
-    std::string path;
-    char saved[MAX_PATH] = "";
-    bool hadSaved = false;
-
-    bool Redirect() {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        path = std::string(temp) + "tessaron-manager-bench-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(path.c_str(), nullptr);
-        CreateDirectoryA(DataFolder().c_str(), nullptr);
-        HKEY key;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, ShellFoldersKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                            nullptr) != ERROR_SUCCESS)
-            return false;
-        DWORD size = sizeof saved;
-        hadSaved = RegQueryValueExA(key, "Personal", nullptr, nullptr, (BYTE*)saved, &size) == ERROR_SUCCESS;
-        RegSetValueExA(key, "Personal", 0, REG_SZ, (const BYTE*)path.c_str(), (DWORD)path.size() + 1);
-        RegCloseKey(key);
-        return true;
-    }
-
-    void Restore() {
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, ShellFoldersKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-            if (hadSaved) RegSetValueExA(key, "Personal", 0, REG_EXPAND_SZ, (const BYTE*)saved, (DWORD)strlen(saved) + 1);
-            else RegDeleteValueA(key, "Personal");
-            RegCloseKey(key);
-        }
-        DeleteFileA(Settings().c_str());
-        DeleteFileA(Catalogue().c_str());
-        RemoveDirectoryA(DataFolder().c_str());
-        RemoveDirectoryA(path.c_str());
-    }
-
-    std::string DataFolder() const { return path + "\\Tessaron"; }
-    std::string Settings() const { return DataFolder() + "\\config.ini"; }
-    std::string Catalogue() const { return DataFolder() + "\\proxylist.dat"; }
-};
-
 // All servers in My Proxy Servers, the category shown at start; no ports.
-static bool WriteManagerFiles(const DocumentsFolder& documents, std::string* catalogueText) {
+static bool WriteManagerFiles(const PrivateDocuments& documents, std::string* catalogueText) {
     *catalogueText = MakeCatalogueText(ServerCount, MyProxyServersSlot, 1);
     std::string settingsPath = documents.Settings();
     const char* settings = settingsPath.c_str();
@@ -117,22 +75,6 @@ static bool WriteManagerFiles(const DocumentsFolder& documents, std::string* cat
 }
 
 // ---- the real program ----
-
-struct WindowSearch {
-    DWORD processId;
-    HWND found;
-};
-
-static BOOL CALLBACK FindManagerWindow(HWND window, LPARAM argument) {
-    WindowSearch* search = (WindowSearch*)argument;
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char title[64] = "";
-    GetWindowTextA(window, title, sizeof title);
-    if (owner == search->processId && strcmp(title, ManagerWindowTitle) == 0 && IsWindowVisible(window))
-        search->found = window;
-    return search->found == nullptr;
-}
 
 static BOOL CALLBACK FindShownServerList(HWND child, LPARAM argument) {
     if (GetDlgCtrlID(child) == IDC_SERVER_LIST && (GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE)) {
@@ -150,13 +92,6 @@ static int ShownServerRows(HWND window) {
     EnumChildWindows(window, FindShownServerList, (LPARAM)&list);
     if (list == nullptr) return -1;
     return (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
-}
-
-static std::string ProgramFolder() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder = path;
-    return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
 struct ProgramRun {
@@ -259,7 +194,7 @@ static IdleUse MeasureIdle() {
     return idle;
 }
 
-static ProgramRun RunProgramOnce(const DocumentsFolder& documents, long long catalogueSize, IdleUse* idle) {
+static ProgramRun RunProgramOnce(const PrivateDocuments& documents, long long catalogueSize, IdleUse* idle) {
     ProgramRun run = {false, 0, 0, 0, false};
     std::string program = ProgramFolder() + "Tessaron.exe";
     std::string commandLine = "\"" + program + "\"";
@@ -270,23 +205,22 @@ static ProgramRun RunProgramOnce(const DocumentsFolder& documents, long long cat
     if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process))
         return run;
-    WindowSearch search = {process.dwProcessId, nullptr};
-    while (search.found == nullptr && NowMs() - start < StartLimitMs) {
-        EnumWindows(FindManagerWindow, (LPARAM)&search);
-        if (search.found == nullptr) Sleep(1);
+    HWND window = nullptr;
+    while (window == nullptr && NowMs() - start < StartLimitMs) {
+        window = FindProcessWindow(process.dwProcessId, ManagerWindowTitle, true);
+        if (window == nullptr) Sleep(1);
     }
     run.shownMs = NowMs() - start;
-    while (search.found != nullptr && ShownServerRows(search.found) != ServerCount && NowMs() - start < StartLimitMs)
-        Sleep(1);
+    while (window != nullptr && ShownServerRows(window) != ServerCount && NowMs() - start < StartLimitMs) Sleep(1);
     run.readyMs = NowMs() - start;
-    run.ok = search.found != nullptr && run.readyMs < StartLimitMs;
+    run.ok = window != nullptr && run.readyMs < StartLimitMs;
 
     if (run.ok && idle != nullptr) *idle = MeasureIdle();
 
     if (run.ok) {
         DeleteFileA(documents.Catalogue().c_str());
         double exitStart = NowMs();
-        PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
         run.ok = WaitForSingleObject(process.hProcess, StartLimitMs) == WAIT_OBJECT_0;
         run.exitMs = NowMs() - exitStart;
         run.savedWhole = FileSize(documents.Catalogue()) == catalogueSize;
@@ -399,8 +333,8 @@ int main() {
     std::string loadBefore = ReadLinuxFile("Z:\\proc\\loadavg", 256);
     loadBefore = loadBefore.substr(0, loadBefore.find('\n'));
 
-    DocumentsFolder documents;
-    if (!documents.Redirect()) {
+    PrivateDocuments documents;
+    if (!documents.Redirect("tessaron-manager-bench", true)) {
         std::fprintf(stderr, "cannot redirect the documents folder\n");
         return 1;
     }

@@ -13,9 +13,8 @@
 #include "manager/catalogue/data_folder.h"
 #include "manager/catalogue/settings.h"
 #include "manager/catalogue/windows_profile.h"
+#include "tests/support/private_documents.h"
 
-static const char* const ShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-static const char* const RunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 static std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -29,57 +28,16 @@ static void WriteFileBytes(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
-static void RemoveTree(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string path = folder + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
 // A documents folder of the test's own, set where the shell looks it up.
 class DataFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        documents = std::string(temp) + "tessaron-documents-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(documents.c_str(), nullptr);
-        HKEY key;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, ShellFoldersKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                  nullptr),
-                  ERROR_SUCCESS);
-        DWORD size = sizeof saved;
-        hadSaved = RegQueryValueExA(key, "Personal", nullptr, nullptr, (BYTE*)saved, &size) == ERROR_SUCCESS;
-        RegSetValueExA(key, "Personal", 0, REG_SZ, (const BYTE*)documents.c_str(), (DWORD)documents.size() + 1);
-        RegCloseKey(key);
+        ASSERT_TRUE(folder.Redirect("tessaron-documents", false));
+        documents = folder.Path();
     }
-    void TearDown() override {
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, ShellFoldersKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-            if (hadSaved) {
-                RegSetValueExA(key, "Personal", 0, REG_EXPAND_SZ, (const BYTE*)saved, (DWORD)strlen(saved) + 1);
-            } else {
-                RegDeleteValueA(key, "Personal");
-            }
-            RegCloseKey(key);
-        }
-        RemoveTree(documents);
-    }
+    void TearDown() override { folder.Restore(); }
+    PrivateDocuments folder;
     std::string documents;
-    char saved[MAX_PATH] = "";
-    bool hadSaved = false;
 };
 
 TEST_F(DataFolderTest, FirstStartCreatesTheFolderAndSeedsTheDefaultsOnce) {
@@ -212,7 +170,7 @@ TEST_F(DataFolderTest, LargeCatalogueFileIsReadWhole) {
 
 static bool ReadRunValue(std::string* value) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, RunKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, UserRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     char data[600];
     DWORD size = sizeof data;
     DWORD type = 0;

@@ -17,9 +17,8 @@
 
 #include "manager/resources/resource_ids.h"
 #include "tests/support/loopback_sockets.h"
+#include "tests/support/private_documents.h"
 
-static const char* const ShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-static const char* const RunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 static const char* const ManagerWindowTitle = "Tessaron 1.05";
 static const char* const RelayMessageCaption = "Tessaron 1.0";
 static const DWORD WindowWaitMs = 30000;
@@ -31,13 +30,6 @@ static const DWORD ManyRelaysWaitMs = 15000;  // sixteen relays launched at once
 // manager waits up to 2 s for a closed window to be unmapped.
 static const DWORD WindowCloseWaitMs = 6000;
 static const int DragAttempts = 3;
-
-static std::string ProgramFolder() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder = path;
-    return folder.substr(0, folder.find_last_of('\\') + 1);
-}
 
 static bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
     for (DWORD start = GetTickCount();; Sleep(50)) {
@@ -118,35 +110,12 @@ private:
     BYTE* memory;
 };
 
-struct WindowSearch {
-    DWORD processId;
-    std::string title;
-    bool shownOnly;
-    HWND found;
-};
-
-static BOOL CALLBACK FindProcessWindow(HWND window, LPARAM argument) {
-    WindowSearch* search = (WindowSearch*)argument;
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char title[64] = "";
-    GetWindowTextA(window, title, sizeof title);
-    if (owner == search->processId && title == search->title && (!search->shownOnly || IsWindowVisible(window)))
-        search->found = window;
-    return search->found == nullptr;
-}
-
 // A top-level window of the process with the title (the main window, shown
 // or not, or a shown dialog); nullptr when none came within the time.
 static HWND WaitForProcessWindow(DWORD processId, const char* title, bool shownOnly, DWORD milliseconds) {
-    WindowSearch search = {processId, title, shownOnly, nullptr};
-    WaitUntil(
-        [&] {
-            EnumWindows(FindProcessWindow, (LPARAM)&search);
-            return search.found != nullptr;
-        },
-        milliseconds);
-    return search.found;
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindProcessWindow(processId, title, shownOnly)) != nullptr; }, milliseconds);
+    return found;
 }
 
 static BOOL CALLBACK FindShownServerList(HWND child, LPARAM argument) {
@@ -215,25 +184,7 @@ protected:
         WSAStartup(MAKEWORD(2, 2), &winsock);
     }
 
-    void SetUp() override {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        documents = std::string(temp) + "tessaron-manager-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(documents.c_str(), nullptr);
-        CreateDirectoryA((documents + "\\Tessaron").c_str(), nullptr);
-        HKEY key;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, ShellFoldersKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                  nullptr),
-                  ERROR_SUCCESS);
-        DWORD size = sizeof saved;
-        hadSaved = RegQueryValueExA(key, "Personal", nullptr, nullptr, (BYTE*)saved, &size) == ERROR_SUCCESS;
-        RegSetValueExA(key, "Personal", 0, REG_SZ, (const BYTE*)documents.c_str(), (DWORD)documents.size() + 1);
-        RegCloseKey(key);
-        // The manager writes its start-at-logon value: the prefix gets back what it had.
-        size = sizeof savedAutorun;
-        hadAutorun = RegGetValueA(HKEY_CURRENT_USER, RunKey, "Tessaron", RRF_RT_REG_SZ, nullptr, savedAutorun,
-                                  &size) == ERROR_SUCCESS;
-    }
+    void SetUp() override { ASSERT_TRUE(documents.Redirect("tessaron-manager", true)); }
 
     void TearDown() override {
         EndManager();
@@ -246,28 +197,15 @@ protected:
                 return true;
             },
             ExitWaitMs);
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, ShellFoldersKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-            if (hadSaved) RegSetValueExA(key, "Personal", 0, REG_EXPAND_SZ, (const BYTE*)saved, (DWORD)strlen(saved) + 1);
-            else RegDeleteValueA(key, "Personal");
-            RegCloseKey(key);
-        }
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, RunKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-            if (hadAutorun)
-                RegSetValueExA(key, "Tessaron", 0, REG_SZ, (const BYTE*)savedAutorun, (DWORD)strlen(savedAutorun) + 1);
-            else RegDeleteValueA(key, "Tessaron");
-            RegCloseKey(key);
-        }
+        // The manager writes its start-at-logon value: the prefix gets back what it had.
+        autorun.Restore();
         // Give an ending relay time to let go of its files, then clean up.
         Sleep(500);
-        DeleteFileA(Settings().c_str());
-        DeleteFileA(Catalogue().c_str());
-        RemoveDirectoryA((documents + "\\Tessaron").c_str());
-        RemoveDirectoryA(documents.c_str());
+        documents.Restore();
     }
 
-    std::string Settings() { return documents + "\\Tessaron\\config.ini"; }
-    std::string Catalogue() { return documents + "\\Tessaron\\proxylist.dat"; }
+    std::string Settings() { return documents.Settings(); }
+    std::string Catalogue() { return documents.Catalogue(); }
 
     // A port number on which nothing listens, new to this test.
     std::string NewPort() {
@@ -415,11 +353,8 @@ protected:
         return false;
     }
 
-    std::string documents;
-    char saved[MAX_PATH] = "";
-    bool hadSaved = false;
-    char savedAutorun[MAX_PATH * 2] = "";
-    bool hadAutorun = false;
+    PrivateDocuments documents;
+    SavedUserValue autorun{UserRunKey, "Tessaron"};
     std::set<std::string> usedPorts;
     PROCESS_INFORMATION manager = {};
     HWND window = nullptr;
@@ -488,7 +423,7 @@ TEST_F(ManagerProcessTest, FirstStartWithoutSettingsShowsTheDefaultPortAndWrites
     // autorun defaults to on: the manager's own path, started hidden.
     char command[MAX_PATH * 2] = "";
     DWORD size = sizeof command;
-    ASSERT_EQ(RegGetValueA(HKEY_CURRENT_USER, RunKey, "Tessaron", RRF_RT_REG_SZ, nullptr, command, &size),
+    ASSERT_EQ(RegGetValueA(HKEY_CURRENT_USER, UserRunKey, "Tessaron", RRF_RT_REG_SZ, nullptr, command, &size),
               ERROR_SUCCESS);
     std::string expected = ProgramFolder() + "Tessaron.exe h";
     EXPECT_EQ(_stricmp(command, expected.c_str()), 0) << command;

@@ -1,0 +1,99 @@
+#include "private_documents.h"
+
+#include <vector>
+
+const char* const UserShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const char* const UserRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+static const char* const DocumentsValue = "Personal";
+
+SavedUserValue::SavedUserValue(const char* key, const char* name) : key(key), name(name) {
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) != ERROR_SUCCESS) return;
+    DWORD size = 0;
+    if (RegQueryValueExA(handle, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+        std::vector<char> bytes(size + 1, 0);
+        existed = RegQueryValueExA(handle, name, nullptr, &type, (BYTE*)bytes.data(), &size) == ERROR_SUCCESS;
+        value = bytes.data();
+    }
+    RegCloseKey(handle);
+}
+
+void SavedUserValue::Restore() {
+    HKEY handle;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    if (existed) RegSetValueExA(handle, name.c_str(), 0, type, (const BYTE*)value.c_str(), (DWORD)value.size() + 1);
+    else RegDeleteValueA(handle, name.c_str());
+    RegCloseKey(handle);
+}
+
+PrivateDocuments::PrivateDocuments() : saved(UserShellFoldersKey, DocumentsValue) {}
+
+bool PrivateDocuments::Redirect(const char* stem, bool withDataFolder) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    path = std::string(temp) + stem + "-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(path.c_str(), nullptr);
+    if (withDataFolder) CreateDirectoryA(DataFolder().c_str(), nullptr);
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, UserShellFoldersKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG set = RegSetValueExA(key, DocumentsValue, 0, REG_SZ, (const BYTE*)path.c_str(), (DWORD)path.size() + 1);
+    RegCloseKey(key);
+    return set == ERROR_SUCCESS;
+}
+
+void PrivateDocuments::Restore() {
+    saved.Restore();
+    if (!path.empty()) RemoveTree(path);
+}
+
+void RemoveTree(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string path = folder + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path);
+            else DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+std::string ProgramFolder() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string folder = path;
+    return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+struct WindowSearch {
+    DWORD processId;
+    const char* title;
+    bool shownOnly;
+    HWND found;
+};
+
+static BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM argument) {
+    WindowSearch* search = (WindowSearch*)argument;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char title[256] = "";
+    GetWindowTextA(window, title, sizeof title);
+    if (owner == search->processId && strcmp(title, search->title) == 0 &&
+        (!search->shownOnly || IsWindowVisible(window)))
+        search->found = window;
+    return search->found == nullptr;
+}
+
+HWND FindProcessWindow(DWORD processId, const char* title, bool shownOnly) {
+    WindowSearch search = {processId, title, shownOnly, nullptr};
+    EnumWindows(MatchProcessWindow, (LPARAM)&search);
+    return search.found;
+}
