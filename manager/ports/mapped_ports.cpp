@@ -158,7 +158,11 @@ void RemoveSelectedPorts(MappedPortList* list, SharedPortTable* table, RelayHost
 }
 
 void StartEnabledPorts(MappedPortList* list, SharedPortTable* table, RelayHost* host) {
-    for (int row = 0; row < (int)list->rows.size(); ++row) {
-        if (list->rows[row].text[PortStatus] == PortEnabledText) SetPortEnabled(list, row, 1, table, host);
-    }
+    // The rows are chosen before any relay is launched: a launch may let the
+    // window serve the port monitor, which would mark the rows not yet
+    // started "Disabled".
+    std::vector<int> enabled;
+    for (int row = 0; row < (int)list->rows.size(); ++row)
+        if (list->rows[row].text[PortStatus] == PortEnabledText) enabled.push_back(row);
+    for (int row : enabled) SetPortEnabled(list, row, 1, table, host);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ public:
     void ClosePortEvent() override {}
     void StartRelay(const char* portText) override {
         started.push_back(portText);
+        if (whileStarting) whileStarting();
         if (slowStart) {
             living.insert(std::atoi(portText));
             return;
@@ -48,6 +50,8 @@ public:
     // With slowStart a started relay's process lives but has no event yet,
     // as right after its launch.
     bool slowStart = false;
+    // Runs inside each launch: the window may serve other calls meanwhile.
+    std::function<void()> whileStarting;
     std::set<int> living;
     std::set<std::string> running;
     std::string opened;
@@ -236,6 +240,20 @@ TEST_F(MappedPortsTest, StartUpStartsExactlyTheEnabledRows) {
     Add("d", "4", "Enabled");
     StartEnabledPorts(&list, &table, &relays);
     EXPECT_EQ(relays.started, (std::vector<std::string>{"1", "4"}));
+}
+
+TEST_F(MappedPortsTest, StartUpStartsEveryStoredEnabledRowEvenIfTheMonitorMarksThemMeanwhile) {
+    Add("a", "1", "Enabled");
+    Add("b", "2", "Enabled");
+    Add("c", "3", "Enabled");
+    // The monitor's first pass, served while the first relay is launched:
+    // none of the relays has its event yet.
+    relays.slowStart = true;
+    relays.whileStarting = [&] {
+        for (MappedPort& row : list.rows) row.text[PortStatus] = "Disabled";
+    };
+    StartEnabledPorts(&list, &table, &relays);
+    EXPECT_EQ(relays.started, (std::vector<std::string>{"1", "2", "3"}));
 }
 
 TEST_F(MappedPortsTest, NotifyAllRelaysSetsOnlyRunningOnes) {
