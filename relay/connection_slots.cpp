@@ -74,3 +74,9 @@ void RefuseWaitingClient() {
     SOCKET client = accept(Relay.listenSocket, nullptr, nullptr);
     if (client != INVALID_SOCKET) closesocket(client);
 }
+
+void SizeSocketBuffers(SOCKET socket) {
+    int size = SocketBufferBytes;
+    setsockopt(socket, SOL_SOCKET, SO_RCVBUF, (const char*)&size, sizeof size);
+    setsockopt(socket, SOL_SOCKET, SO_SNDBUF, (const char*)&size, sizeof size);
+}

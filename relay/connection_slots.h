@@ -40,5 +40,14 @@ int TakeSlot(int i);
 // same use finds nothing left to release.
 void CloseConnection(int i);
 
+// Kernel buffers of a relayed socket, each way. A wake-up can move only what
+// the buffers hold; the system's defaults on loopback hold about 100 KiB,
+// which made every chunk cost a wake-up of its own.
+const int SocketBufferBytes = 256 * 1024;
+
+// Gives the socket SocketBufferBytes to receive into and to send from. Set
+// on the listening socket, it passes to every accepted client.
+void SizeSocketBuffers(SOCKET socket);
+
 // Accepts the client waiting in the listen backlog and closes it at once.
 void RefuseWaitingClient();

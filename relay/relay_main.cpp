@@ -40,6 +40,7 @@ static void StartListening() {
     Relay.listenSocket = socket(AF_INET, SOCK_STREAM, 0);
     if (Relay.listenSocket == INVALID_SOCKET) EndRelay();
     WSAEventSelect(Relay.listenSocket, Relay.listenEvent, FD_ACCEPT);
+    SizeSocketBuffers(Relay.listenSocket);
     sockaddr_in local;
     ZeroMemory(&local, sizeof local);
     local.sin_family = AF_INET;

@@ -45,6 +45,7 @@ static void ConnectUpstream(int i) {
         LeaveCriticalSection(&slot->lock);
         return;
     }
+    SizeSocketBuffers(slot->upstreamSocket);
     UpstreamServer server = CurrentUpstreamServer();
     u_long address = server.usable ? ResolveUpstreamHost(server.host) : 0;
     if (address == 0) {

@@ -4,6 +4,7 @@
 // ClientSideThread serves the client sockets.
 #pragma once
 
+#include <winsock2.h>
 #include <windows.h>
 
 DWORD WINAPI AcceptConnectThread(LPVOID);
