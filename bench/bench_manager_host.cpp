@@ -7,15 +7,13 @@
 // removes the alive event, which ends the relay too.
 #include <winsock2.h>
 #include <windows.h>
-#include <iphlpapi.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 #include "shared/port_table.h"
+#include "tests/support/loopback_sockets.h"
+#include "tests/support/programs.h"
 
 static const DWORD ListenWaitMilliseconds = 20000;
 static const DWORD ListenPollMilliseconds = 20;
@@ -59,47 +57,8 @@ static void PublishEntry(SharedPortTable* table, int port, const char* server) {
     entry->enabled = 1;
 }
 
-static std::string OwnFolder() {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    while (length > 0 && path[length - 1] != '\\') --length;
-    path[length] = '\0';
-    return path;
-}
-
-// Starts the relay the way the manager does: shell "open", hidden, the port
-// text as the only parameter.
-static HANDLE LaunchRelay(const char* portText) {
-    std::string program = OwnFolder() + "TessaronRelay.exe";
-    SHELLEXECUTEINFOA info;
-    ZeroMemory(&info, sizeof info);
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    info.lpVerb = "open";
-    info.lpFile = program.c_str();
-    info.lpParameters = portText;
-    info.nShow = SW_HIDE;
-    if (!ShellExecuteExA(&info)) return nullptr;
-    return info.hProcess;
-}
-
-// Looks in the TCP table, so that no connection reaches the relay before the
-// benchmark makes one.
-static bool IsListening(int port) {
-    ULONG size = 0;
-    GetTcpTable(nullptr, &size, FALSE);
-    std::vector<char> buffer(size + 4096);
-    size = (ULONG)buffer.size();
-    MIB_TCPTABLE* table = (MIB_TCPTABLE*)buffer.data();
-    if (GetTcpTable(table, &size, FALSE) != NO_ERROR) return false;
-    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-        if (table->table[i].dwState == MIB_TCP_STATE_LISTEN && ntohs((u_short)table->table[i].dwLocalPort) == port)
-            return true;
-    }
-    return false;
-}
-
-static bool WaitForListening(HANDLE relay, int port) {
+// Until the port listens, as long as the relay lives.
+static bool WaitForRelayListening(HANDLE relay, int port) {
     DWORD start = GetTickCount();
     while (GetTickCount() - start < ListenWaitMilliseconds) {
         if (IsListening(port)) return true;
@@ -161,7 +120,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     int status = 0;
-    if (WaitForListening(relay, port)) {
+    if (WaitForRelayListening(relay, port)) {
         Say("ready");
         WaitForInputEnd();
     } else {

@@ -20,6 +20,7 @@
 #include "manager/resources/resource_ids.h"
 #include "manager/window/main_window_win32.h"
 #include "tests/support/private_documents.h"
+#include "tests/support/programs.h"
 
 static const int ServerCount = 30000;
 static const int Runs = 5;
@@ -196,15 +197,9 @@ static IdleUse MeasureIdle() {
 
 static ProgramRun RunProgramOnce(const PrivateDocuments& documents, long long catalogueSize, IdleUse* idle) {
     ProgramRun run = {false, 0, 0, 0, false};
-    std::string program = ProgramFolder() + "Tessaron.exe";
-    std::string commandLine = "\"" + program + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     double start = NowMs();
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return run;
+    if (!StartProgram("Tessaron.exe", "", &process)) return run;
     HWND window = nullptr;
     while (window == nullptr && NowMs() - start < StartLimitMs) {
         window = FindProcessWindow(process.dwProcessId, ManagerWindowTitle, true);
@@ -234,15 +229,9 @@ static ProgramRun RunProgramOnce(const PrivateDocuments& documents, long long ca
 // What any program costs to start and end under this wine: the relay with
 // an argument it refuses, so that it ends at once.
 static double EmptyProgramMs() {
-    std::string program = ProgramFolder() + "TessaronRelay.exe";
-    std::string commandLine = "\"" + program + "\" 0";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     double start = NowMs();
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return -1;
+    if (!StartProgram("TessaronRelay.exe", " 0", &process)) return -1;
     WaitForSingleObject(process.hProcess, StartLimitMs);
     double spent = NowMs() - start;
     CloseHandle(process.hProcess);

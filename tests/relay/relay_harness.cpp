@@ -1,7 +1,5 @@
 #include "relay_harness.h"
 
-#include <shellapi.h>
-
 bool ManagerSide::Start(bool withTable) {
     aliveEvent = CreateEventA(nullptr, FALSE, FALSE, MainEventName);
     if (aliveEvent == nullptr) return false;
@@ -50,24 +48,6 @@ bool ManagerSide::RelayRunning(const std::string& portText) {
     if (event == nullptr) return false;
     CloseHandle(event);
     return true;
-}
-
-HANDLE LaunchRelay(const std::string& portText) {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    while (length > 0 && path[length - 1] != '\\') --length;
-    path[length] = '\0';
-    std::string program = std::string(path) + "TessaronRelay.exe";
-    SHELLEXECUTEINFOA info;
-    ZeroMemory(&info, sizeof info);
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    info.lpVerb = "open";
-    info.lpFile = program.c_str();
-    info.lpParameters = portText.c_str();
-    info.nShow = SW_HIDE;
-    if (!ShellExecuteExA(&info)) return nullptr;
-    return info.hProcess;
 }
 
 bool WaitForExit(HANDLE process, DWORD milliseconds) {

@@ -9,6 +9,7 @@
 
 #include "shared/port_table.h"
 #include "tests/support/loopback_sockets.h"
+#include "tests/support/programs.h"
 
 // The manager's side of the contract: the shared table and the
 // manager-alive event, as the manager creates them at start-up.
@@ -27,9 +28,6 @@ private:
     HANDLE aliveEvent = nullptr;
 };
 
-// Starts TessaronRelay.exe from the test program's folder the way the manager
-// does (shell "open", hidden, the port text as the only parameter).
-HANDLE LaunchRelay(const std::string& portText);
 bool WaitForExit(HANDLE process, DWORD milliseconds);
 
 // Runs a function on a thread of its own; Join waits for it.

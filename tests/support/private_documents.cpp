@@ -65,35 +65,3 @@ void RemoveTree(const std::string& folder) {
     }
     RemoveDirectoryA(folder.c_str());
 }
-
-std::string ProgramFolder() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder = path;
-    return folder.substr(0, folder.find_last_of('\\') + 1);
-}
-
-struct WindowSearch {
-    DWORD processId;
-    const char* title;
-    bool shownOnly;
-    HWND found;
-};
-
-static BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM argument) {
-    WindowSearch* search = (WindowSearch*)argument;
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char title[256] = "";
-    GetWindowTextA(window, title, sizeof title);
-    if (owner == search->processId && strcmp(title, search->title) == 0 &&
-        (!search->shownOnly || IsWindowVisible(window)))
-        search->found = window;
-    return search->found == nullptr;
-}
-
-HWND FindProcessWindow(DWORD processId, const char* title, bool shownOnly) {
-    WindowSearch search = {processId, title, shownOnly, nullptr};
-    EnumWindows(MatchProcessWindow, (LPARAM)&search);
-    return search.found;
-}

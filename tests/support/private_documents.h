@@ -1,6 +1,6 @@
 // For the tests and benchmarks that run the manager's code for real: the
-// user's documents folder pointed at a folder of their own, user values put
-// back as they were, and the windows of another process.
+// user's documents folder pointed at a folder of their own, and user values
+// put back as they were.
 #pragma once
 
 #include <windows.h>
@@ -46,10 +46,3 @@ private:
 };
 
 void RemoveTree(const std::string& folder);
-
-// The folder of this program's .exe, with its final backslash.
-std::string ProgramFolder();
-
-// A top-level window of the process with the title (only a visible one when
-// shownOnly), or nullptr.
-HWND FindProcessWindow(DWORD processId, const char* title, bool shownOnly);

@@ -18,6 +18,7 @@
 #include "manager/resources/resource_ids.h"
 #include "tests/support/loopback_sockets.h"
 #include "tests/support/private_documents.h"
+#include "tests/support/programs.h"
 
 static const char* const ManagerWindowTitle = "Tessaron 1.05";
 static const char* const RelayMessageCaption = "Tessaron 1.0";
@@ -254,12 +255,7 @@ protected:
     }
 
     bool Start(PROCESS_INFORMATION* process, const char* arguments = "") {
-        std::string program = ProgramFolder() + "Tessaron.exe";
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        std::string commandLine = "\"" + program + "\"" + arguments;
-        return CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                              &startup, process) != 0;
+        return StartProgram("Tessaron.exe", arguments, process);
     }
 
     // A manager started hidden has its window too.
