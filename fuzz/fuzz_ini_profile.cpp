@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "manager/catalogue/ini_profile.h"
+#include "shared/address_text.h"
 
 static const char* const KnownSections[] = {"window", "main", "network", "categories", "port0", "port1", ""};
 static const char* const KnownKeys[] = {"left", "ports_count", "name", "server", "status", "port", ";c", ""};
@@ -68,9 +69,7 @@ static std::string Unquoted(std::string value) {
 
 static std::string Lower(const std::string& text) {
     std::string out = text;
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
-    }
+    for (char& c : out) c = LowerAscii(c);
     return out;
 }
 

@@ -15,7 +15,7 @@ void CopyText(char* destination, unsigned size, const char* source) {
     destination[i] = '\0';
 }
 
-static char LowerAscii(char c) {
+char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c;
 }
 

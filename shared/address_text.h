@@ -12,5 +12,8 @@ char* SplitHostPort(char* text);
 // terminates it (size must be at least 1).
 void CopyText(char* destination, unsigned size, const char* source);
 
+// An ASCII upper-case letter as lower case; any other byte as it is.
+char LowerAscii(char c);
+
 // Lower-case and upper-case ASCII letters compare equal; other bytes as they are.
 int EqualIgnoringCase(const char* a, const char* b);

@@ -1,7 +1,9 @@
 #include "proxy_catalogue.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "../../shared/address_text.h"
 #include "../../shared/number_text.h"
@@ -41,22 +43,39 @@ static const char* StatusText(int statusCode) {
     }
 }
 
-int AddServerRow(ProxyCatalogue* catalogue, int slot, const char* address, int typeFlag, int statusCode) {
+// AddServerRow without telling the view: the bulk operations announce
+// their lists once, at the end.
+static int AppendServer(ProxyCatalogue* catalogue, int slot, std::string address, int typeFlag, int statusCode) {
     if (!IsValidSlot(slot)) return AddInvalid;
-    std::string text = RowText(address);
-    const char* colon = std::strchr(text.c_str(), ':');
-    if (colon == nullptr || ReadNumber(colon + 1) == 0 || !CanBeStored(text.c_str())) return AddInvalid;
-    ServerList& list = catalogue->lists[slot];
-    if (list.ContainsAddress(text.c_str())) return AddDuplicate;
+    // A row holds a C text of at most 255 characters.
+    address.resize(std::min(std::strlen(address.c_str()), (size_t)RowTextSize - 1));
+    const char* colon = std::strchr(address.c_str(), ':');
+    if (colon == nullptr || ReadNumber(colon + 1) == 0 || !CanBeStored(address.c_str())) return AddInvalid;
 
     ProxyServer server;
-    server.text[ServerAddress] = text;
+    server.text[ServerAddress] = std::move(address);
     server.text[ServerTypeColumn] = TypeText(typeFlag);
     server.text[ServerStatus] = StatusText(statusCode);
     server.icon = StatusIcon(server.text[ServerStatus].c_str());
-    int row = list.Append(server);
-    Observer(catalogue)->ServerInserted(slot, row);
+    int row = catalogue->lists[slot].AppendNew(std::move(server));
+    return row >= 0 ? row : AddDuplicate;
+}
+
+int AddServerRow(ProxyCatalogue* catalogue, int slot, const char* address, int typeFlag, int statusCode) {
+    int row = AppendServer(catalogue, slot, address, typeFlag, statusCode);
+    if (row >= 0) Observer(catalogue)->ServerInserted(slot, row);
     return row;
+}
+
+int AddServerRows(ProxyCatalogue* catalogue, int slot, const std::vector<NewServer>& servers) {
+    if (!IsValidSlot(slot)) return 0;
+    int added = 0;
+    catalogue->lists[slot].Reserve((int)servers.size());
+    for (const NewServer& server : servers) {
+        if (AppendServer(catalogue, slot, server.address, server.typeFlag, server.statusCode) >= 0) ++added;
+    }
+    if (added > 0) Observer(catalogue)->ServerListReset(slot);
+    return added;
 }
 
 void RefreshStatusIcon(ProxyCatalogue* catalogue, int slot, int row) {
@@ -77,6 +96,23 @@ void SetServerText(ProxyCatalogue* catalogue, int slot, int row, int column, con
 void RemoveServerRow(ProxyCatalogue* catalogue, int slot, int row) {
     catalogue->lists[slot].Remove(row);
     Observer(catalogue)->ServerRemoved(slot, row);
+}
+
+// The rows that exist, ascending, each once.
+static std::vector<int> ExistingRows(const ServerList& list, std::vector<int> rows) {
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.erase(std::remove_if(rows.begin(), rows.end(), [&](int row) { return row < 0 || row >= list.Count(); }),
+               rows.end());
+    return rows;
+}
+
+void RemoveServerRows(ProxyCatalogue* catalogue, int slot, const std::vector<int>& rows) {
+    if (!IsValidSlot(slot)) return;
+    std::vector<int> removed = ExistingRows(catalogue->lists[slot], rows);
+    if (removed.empty()) return;
+    catalogue->lists[slot].RemoveRows(removed);
+    Observer(catalogue)->ServerListReset(slot);
 }
 
 std::string CategoryName(const std::string& label) {
@@ -100,18 +136,46 @@ void RefreshCategoryLabels(ProxyCatalogue* catalogue) {
     }
 }
 
+// A moved server keeps its type and its status; a row under test arrives
+// as Untested.
+static int MovedTypeFlag(const ProxyServer& server) {
+    return EqualIgnoringCase(server.text[ServerTypeColumn].c_str(), "http") ? Http : Socks;
+}
+
+static int MovedStatusCode(const ProxyServer& server) {
+    const char* status = server.text[ServerStatus].c_str();
+    if (EqualIgnoringCase(status, "alive")) return StatusCodeAlive;
+    if (EqualIgnoringCase(status, "dead")) return StatusCodeDead;
+    return StatusCodeUntested;
+}
+
 void MoveServerToCategory(ProxyCatalogue* catalogue, int row, int targetSlot) {
     int source = catalogue->currentSlot;
     if (targetSlot == source || !IsValidSlot(targetSlot)) return;
     const ProxyServer& server = catalogue->lists[source].Row(row);
     std::string address = server.text[ServerAddress];
-    int typeFlag = EqualIgnoringCase(server.text[ServerTypeColumn].c_str(), "http") ? Http : Socks;
-    const char* status = server.text[ServerStatus].c_str();
-    int statusCode = EqualIgnoringCase(status, "alive") ? StatusCodeAlive
-                     : EqualIgnoringCase(status, "dead") ? StatusCodeDead
-                                                         : StatusCodeUntested;
+    int typeFlag = MovedTypeFlag(server);
+    int statusCode = MovedStatusCode(server);
     RemoveServerRow(catalogue, source, row);
     AddServerRow(catalogue, targetSlot, address.c_str(), typeFlag, statusCode);
+}
+
+void MoveServersToCategory(ProxyCatalogue* catalogue, const std::vector<int>& rows, int targetSlot) {
+    int source = catalogue->currentSlot;
+    if (targetSlot == source || !IsValidSlot(targetSlot)) return;
+    std::vector<int> moved = ExistingRows(catalogue->lists[source], rows);
+    if (moved.empty()) return;
+    const ServerList& from = catalogue->lists[source];
+    ServerList& target = catalogue->lists[targetSlot];
+    int targetCount = target.Count();
+    target.Reserve((int)moved.size());
+    for (int row : moved) {
+        const ProxyServer& server = from.Row(row);
+        AppendServer(catalogue, targetSlot, server.text[ServerAddress], MovedTypeFlag(server), MovedStatusCode(server));
+    }
+    catalogue->lists[source].RemoveRows(moved);
+    Observer(catalogue)->ServerListReset(source);
+    if (target.Count() != targetCount) Observer(catalogue)->ServerListReset(targetSlot);
 }
 
 void AddCategory(ProxyCatalogue* catalogue, const char* name) {

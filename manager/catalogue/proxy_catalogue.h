@@ -32,7 +32,7 @@ public:
     virtual void ServerInserted(int slot, int row) {}
     virtual void ServerRemoved(int slot, int row) {}
     virtual void ServerChanged(int slot, int row) {}
-    virtual void ServerListReset(int slot) {}  // many rows at once: emptied or reordered
+    virtual void ServerListReset(int slot) {}  // many rows at once: added, removed or reordered
     virtual void CategoryInserted(int index) {}
     virtual void CategoryRemoved(int index) {}
     virtual void CategoryLabelChanged(int index) {}
@@ -64,6 +64,27 @@ void RefreshStatusIcon(ProxyCatalogue* catalogue, int slot, int row);
 void SetServerText(ProxyCatalogue* catalogue, int slot, int row, int column, const char* text);
 
 void RemoveServerRow(ProxyCatalogue* catalogue, int slot, int row);
+
+// Operations over many rows: one pass over the list and one ServerListReset
+// for each list whose rows changed, with the outcome of the same rows
+// handled one by one. Row numbers may come in any order; those that do not
+// exist are passed over.
+
+// A server as AddServerRow takes it.
+struct NewServer {
+    std::string address;
+    int typeFlag;
+    int statusCode;
+};
+
+// AddServerRow for each server, in order; returns how many rows were added.
+int AddServerRows(ProxyCatalogue* catalogue, int slot, const std::vector<NewServer>& servers);
+// Deletes the rows; the others keep their order.
+void RemoveServerRows(ProxyCatalogue* catalogue, int slot, const std::vector<int>& rows);
+// MoveServerToCategory for the rows of the current list: they arrive in the
+// order in which they stood; a row whose address the target holds already
+// (or met earlier in the same move) is dropped from the source.
+void MoveServersToCategory(ProxyCatalogue* catalogue, const std::vector<int>& rows, int targetSlot);
 
 // Every label becomes its name (cut at its last '(') followed by
 // "(count)".

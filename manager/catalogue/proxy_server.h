@@ -2,7 +2,6 @@
 #pragma once
 
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 // Row texts are single-byte texts of at most 255 characters.
@@ -32,14 +31,26 @@ int StatusIcon(const char* status);
 std::string RowText(const char* text);
 
 // The rows of one category slot, in order, with an index of their addresses
-// (lower-cased) so that duplicate checks do not scan the list.
+// (letter case ignored) so that duplicate checks do not scan the list. The
+// index is an open-addressing table of row numbers: it allocates nothing per
+// row, which matters where allocations are slow (under wine) and lists hold
+// a hundred thousand rows. Operations that move rows rebuild it in one pass.
 class ServerList {
 public:
     int Count() const { return (int)rows.size(); }
     const ProxyServer& Row(int row) const { return rows[row]; }
     int ContainsAddress(const char* address) const;
     int Append(const ProxyServer& server);
+    // Appends a server whose address the list does not hold yet (letter case
+    // ignored); -1 when it does, and nothing changes.
+    int AppendNew(ProxyServer&& server);
+    // Makes room for more rows, so that a long run of appends does not
+    // copy the list again and again.
+    void Reserve(int more);
     void Remove(int row);
+    // Removes the given rows (ascending, each once, all in range) in one
+    // pass; the others keep their order.
+    void RemoveRows(const std::vector<int>& ascendingRows);
     void SetText(int row, int column, const char* text);
     void SetIcon(int row, int icon) { rows[row].icon = icon; }
     void Clear();
@@ -47,7 +58,9 @@ public:
     void Reorder(const std::vector<int>& order);
 
 private:
-    void Index(const std::string& address, int change);
+    int FindAddress(const std::string& address) const;  // a row with it, or -1
+    void IndexRow(int row);
+    void Rebuild(size_t capacity);
     std::vector<ProxyServer> rows;
-    std::unordered_map<std::string, int> addressCount;
+    std::vector<int> table;  // row numbers, -1 for an empty place; a power of two long
 };

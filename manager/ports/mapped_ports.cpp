@@ -14,7 +14,6 @@ static PortListObserver* Observer(MappedPortList* list) {
 
 void InitPortList(MappedPortList* list, PortListObserver* observer) {
     list->rows.clear();
-    list->selected.clear();
     list->observer = observer;
 }
 
@@ -26,7 +25,6 @@ static MappedPort CutPort(const MappedPort& port) {
 
 void AppendPortRow(MappedPortList* list, const MappedPort& port) {
     list->rows.push_back(CutPort(port));
-    list->selected.push_back(0);
     Observer(list)->PortInserted((int)list->rows.size() - 1);
 }
 
@@ -37,7 +35,6 @@ void SetPortText(MappedPortList* list, int row, int column, const char* text) {
 
 void RemovePortRow(MappedPortList* list, int row) {
     list->rows.erase(list->rows.begin() + row);
-    list->selected.erase(list->selected.begin() + row);
     Observer(list)->PortRemoved(row);
 }
 
@@ -54,7 +51,6 @@ void AddMappedPort(MappedPortList* list, const char* name, const char* portText)
     port.text[PortStatus] = PortDisabledText;
     port.text[PortServer] = NoServerText;
     list->rows.insert(list->rows.begin(), CutPort(port));
-    list->selected.insert(list->selected.begin(), 0);
     Observer(list)->PortInserted(0);
 }
 
@@ -122,12 +118,21 @@ void SwitchPortServer(MappedPortList* list, int row, SharedPortTable* table, Rel
     if (host->OpenPortEvent(name)) host->SetAndClosePortEvent();
 }
 
-void SwitchSelectedPorts(MappedPortList* list, const char* server, SharedPortTable* table, RelayHost* host) {
-    for (int row = 0; row < (int)list->rows.size(); ++row) {
-        if (!list->selected[row]) continue;
+static int RowExists(const MappedPortList* list, int row) { return row >= 0 && row < (int)list->rows.size(); }
+
+void SwitchSelectedPorts(MappedPortList* list, const std::vector<int>& selected, const char* server,
+                         SharedPortTable* table, RelayHost* host) {
+    for (int row : selected) {
+        if (!RowExists(list, row)) continue;
         SetPortText(list, row, PortServer, server);
         SwitchPortServer(list, row, table, host);
     }
+}
+
+void SetSelectedPortsEnabled(MappedPortList* list, const std::vector<int>& selected, int flag,
+                             SharedPortTable* table, RelayHost* host) {
+    for (int row : selected)
+        if (RowExists(list, row)) SetPortEnabled(list, row, flag, table, host);
 }
 
 void NotifyAllRelays(MappedPortList* list, RelayHost* host) {
@@ -148,12 +153,16 @@ void EditMappedPort(MappedPortList* list, int row, const char* name, const char*
     if (list->rows[row].text[PortStatus] == PortEnabledText) SetPortEnabled(list, row, 1, table, host);
 }
 
-void RemoveSelectedPorts(MappedPortList* list, SharedPortTable* table, RelayHost* host) {
-    for (int row = 0; row < (int)list->rows.size(); ++row) {
-        if (!list->selected[row]) continue;
-        SetPortEnabled(list, row, 0, table, host);
-        RemovePortRow(list, row);
-        --row;
+void RemoveSelectedPorts(MappedPortList* list, const std::vector<int>& selected, SharedPortTable* table,
+                         RelayHost* host) {
+    // Each deletion moves the rows below it up by one.
+    int removed = 0;
+    for (int row : selected) {
+        int now = row - removed;
+        if (!RowExists(list, now)) continue;
+        SetPortEnabled(list, now, 0, table, host);
+        RemovePortRow(list, now);
+        ++removed;
     }
 }
 

@@ -20,7 +20,6 @@ public:
 
 struct MappedPortList {
     std::vector<MappedPort> rows;
-    std::vector<int> selected;  // one flag per row
     PortListObserver* observer;
 };
 
@@ -58,14 +57,22 @@ void SetPortEnabled(MappedPortList* list, int row, int flag, SharedPortTable* ta
 
 // Hands the row's current server to its running relay.
 void SwitchPortServer(MappedPortList* list, int row, SharedPortTable* table, RelayHost* host);
+// The commands over the selected rows take them ascending, as the view
+// gives them; rows that do not exist are passed over.
+
 // Gives the server to every selected row and to their relays.
-void SwitchSelectedPorts(MappedPortList* list, const char* server, SharedPortTable* table, RelayHost* host);
+void SwitchSelectedPorts(MappedPortList* list, const std::vector<int>& selected, const char* server,
+                         SharedPortTable* table, RelayHost* host);
+// SetPortEnabled for every selected row.
+void SetSelectedPortsEnabled(MappedPortList* list, const std::vector<int>& selected, int flag,
+                             SharedPortTable* table, RelayHost* host);
 // Sets the event of every row's relay (after a change of the local-only flag).
 void NotifyAllRelays(MappedPortList* list, RelayHost* host);
 // Renames the row and, when the number changed, moves its relay.
 void EditMappedPort(MappedPortList* list, int row, const char* name, const char* portText, SharedPortTable* table,
                     RelayHost* host);
 // Stops and deletes every selected row.
-void RemoveSelectedPorts(MappedPortList* list, SharedPortTable* table, RelayHost* host);
+void RemoveSelectedPorts(MappedPortList* list, const std::vector<int>& selected, SharedPortTable* table,
+                         RelayHost* host);
 // Starts every row whose status reads exactly "Enabled" (at start-up).
 void StartEnabledPorts(MappedPortList* list, SharedPortTable* table, RelayHost* host);

@@ -75,5 +75,7 @@
 /* Range of command ids for the "Move to Category" submenu entries */
 #define IDM_MOVE_FIRST          3000
 #define IDM_MOVE_LAST           3024
+// The "Move to Category" submenu's position in the server list's menu.
+#define MOVE_MENU_POSITION      4
 
 #endif /* TESSARON_RESOURCE_IDS_H */

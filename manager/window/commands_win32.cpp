@@ -14,12 +14,6 @@ static int FirstSelectedServer(MainWindow* main) { return NextSelectedRow(Server
 static int FirstSelectedPort(MainWindow* main) { return NextSelectedRow(main->portList, 0); }
 static int FirstSelectedCategory(MainWindow* main) { return NextSelectedRow(main->categoryList, 0); }
 
-// The port commands of the model act on its selection flags: copy the view's.
-static void TakePortSelection(MainWindow* main) {
-    for (int row = 0; row < (int)main->ports.selected.size(); ++row)
-        main->ports.selected[row] = IsRowSelected(main->portList, row);
-}
-
 static void AfterServerCountChange(MainWindow* main) {
     UpdateServerCounts(main);
     RefreshCategoryLabels(&main->catalogue);
@@ -32,13 +26,8 @@ static void MoveToCategory(MainWindow* main, int id) {
     if (index < 0 || index >= (int)main->catalogue.categories.size()) return;
     int target = main->catalogue.categories[index].slot;
     if (target == main->catalogue.currentSlot) return;
-    // Each move deletes the row; rescan from the top. The bound keeps a list
-    // that failed to drop a selection from looping.
-    int bound = main->catalogue.lists[main->catalogue.currentSlot].Count();
-    for (int row = FirstSelectedServer(main); row >= 0 && bound-- > 0; row = FirstSelectedServer(main))
-        MoveServerToCategory(&main->catalogue, row, target);
-    RefreshCategoryLabels(&main->catalogue);
-    UpdateServerCounts(main);
+    MoveServersToCategory(&main->catalogue, SelectedRows(ServerList(main)), target);
+    AfterServerCountChange(main);
 }
 
 static void AddServer(MainWindow* main, int) {
@@ -52,12 +41,7 @@ static void AddServer(MainWindow* main, int) {
 }
 
 static void RemoveServers(MainWindow* main, int) {
-    int slot = main->catalogue.currentSlot;
-    int bound = main->catalogue.lists[slot].Count();
-    // After a deletion the next row takes the index: search again from there.
-    for (int row = NextSelectedRow(ServerList(main), 0); row >= 0 && bound-- > 0;
-         row = NextSelectedRow(ServerList(main), row))
-        RemoveServerRow(&main->catalogue, slot, row);
+    RemoveServerRows(&main->catalogue, main->catalogue.currentSlot, SelectedRows(ServerList(main)));
     AfterServerCountChange(main);
 }
 
@@ -65,8 +49,8 @@ static void SwitchServer(MainWindow* main, int) {
     int row = FirstSelectedServer(main);
     if (row < 0) return;
     std::string address = main->catalogue.lists[main->catalogue.currentSlot].Row(row).text[ServerAddress];
-    TakePortSelection(main);
-    SwitchSelectedPorts(&main->ports, address.c_str(), main->options.table, &main->host);
+    SwitchSelectedPorts(&main->ports, SelectedRows(main->portList), address.c_str(), main->options.table,
+                        &main->host);
 }
 
 static void EditServer(MainWindow* main, int) {
@@ -102,19 +86,15 @@ static void EditPort(MainWindow* main, int) {
 }
 
 static void RemovePorts(MainWindow* main, int) {
-    TakePortSelection(main);
-    RemoveSelectedPorts(&main->ports, main->options.table, &main->host);
+    RemoveSelectedPorts(&main->ports, SelectedRows(main->portList), main->options.table, &main->host);
 }
 
-static void SetSelectedPortsEnabled(MainWindow* main, int flag) {
-    TakePortSelection(main);
-    for (int row = 0; row < (int)main->ports.rows.size(); ++row) {
-        if (main->ports.selected[row]) SetPortEnabled(&main->ports, row, flag, main->options.table, &main->host);
-    }
+static void SetPortsEnabled(MainWindow* main, int flag) {
+    SetSelectedPortsEnabled(&main->ports, SelectedRows(main->portList), flag, main->options.table, &main->host);
 }
 
-static void EnablePorts(MainWindow* main, int) { SetSelectedPortsEnabled(main, 1); }
-static void DisablePorts(MainWindow* main, int) { SetSelectedPortsEnabled(main, 0); }
+static void EnablePorts(MainWindow* main, int) { SetPortsEnabled(main, 1); }
+static void DisablePorts(MainWindow* main, int) { SetPortsEnabled(main, 0); }
 
 // ---- category commands ----
 
@@ -137,6 +117,8 @@ static void RemoveCategoryCommand(MainWindow* main, int) {
     int index = FirstSelectedCategory(main);
     if (index < 0 || IsBuiltInSlot(main->catalogue.categories[index].slot)) return;
     RemoveCategory(&main->catalogue, index);
+    // The removed category's list may be the one shown, now empty.
+    UpdateServerCounts(main);
 }
 
 // ---- window commands ----
@@ -208,7 +190,6 @@ int RunCommand(MainWindow* main, int id) {
 
 // ---- context menus ----
 
-const int MoveMenuPosition = 4;
 
 static void EnableItem(HMENU menu, int id, int enabled) {
     EnableMenuItem(menu, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
@@ -221,7 +202,7 @@ static void PrepareServerMenu(MainWindow* main) {
     EnableItem(menu, IDM_SWITCH_SERVER, anyServer && anyPort);
     static const int needServer[] = {IDM_EDIT_SERVER, IDM_REMOVE_SERVER, IDM_TEST_SERVER, IDM_COPY_ADDRESS};
     for (int id : needServer) EnableItem(menu, id, anyServer);
-    EnableMenuItem(menu, MoveMenuPosition, MF_BYPOSITION | (anyServer ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(menu, MOVE_MENU_POSITION, MF_BYPOSITION | (anyServer ? MF_ENABLED : MF_GRAYED));
     EnableItem(menu, IDM_ADD_SERVER, 1);
     EnableItem(menu, IDM_DOWNLOAD_LIST, 1);
     RebuildMoveMenu(main);

@@ -28,6 +28,27 @@ static HWND ServerListOfSlot(MainWindow* main, int slot) {
     return main->serverLists[slot];
 }
 
+// Each server list carries its slot in its user data, so that a cell's
+// list is found without a search; -1 for any other window.
+static int SlotOfServerList(MainWindow* main, HWND list) {
+    LONG_PTR slot = GetWindowLongPtrA(list, GWLP_USERDATA);
+    if (slot < 0 || slot >= ServerListCount || main->serverLists[slot] != list) return -1;
+    return (int)slot;
+}
+
+void SelectEveryRow(HWND list, int selected) {
+    // Wine's list view sets the state of an owner-data list row by row and
+    // repaints each row as it goes; with drawing off it repaints once.
+    // (Drawing is switched only while the list is shown: turning it back on
+    // may also show a window.)
+    int shown = (GetWindowLongA(list, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (shown) SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    ListView_SetItemState(list, -1, selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
+    if (!shown) return;
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
 static void SetVirtualCount(HWND list, int count) {
     ListView_SetItemCountEx(list, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
 }
@@ -57,9 +78,8 @@ void MainWindow::ServerListReset(int slot) {
     HWND list = ServerListOfSlot(this, slot);
     if (list == nullptr) return;
     // Rows moved: a selection by index would now name other servers, unless
-    // it holds every row (clearing that is slow in a long list, row by row).
-    if ((int)ListView_GetSelectedCount(list) != ListView_GetItemCount(list))
-        ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+    // it holds every row.
+    if ((int)ListView_GetSelectedCount(list) != ListView_GetItemCount(list)) SelectEveryRow(list, 0);
     SetVirtualCount(list, catalogue.lists[slot].Count());
     InvalidateRect(list, nullptr, TRUE);
 }
@@ -102,13 +122,12 @@ static CellView CellOf(MainWindow* main, HWND list, int row, int column) {
         }
         return cell;
     }
-    for (int slot = 0; slot < ServerListCount; ++slot) {
-        if (main->serverLists[slot] != list) continue;
-        const ServerList& servers = main->catalogue.lists[slot];
-        if (row < servers.Count() && column < ServerColumnCount) {
-            cell.text = servers.Row(row).text[column].c_str();
-            cell.image = servers.Row(row).icon;
-        }
+    int slot = SlotOfServerList(main, list);
+    if (slot < 0) return cell;
+    const ServerList& servers = main->catalogue.lists[slot];
+    if (row >= 0 && row < servers.Count() && column >= 0 && column < ServerColumnCount) {
+        cell.text = servers.Row(row).text[column].c_str();
+        cell.image = servers.Row(row).icon;
     }
     return cell;
 }
@@ -135,7 +154,20 @@ int NextSelectedRow(HWND list, int from) {
     return (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)(from - 1), MAKELPARAM(LVNI_SELECTED, 0));
 }
 
-int IsRowSelected(HWND list, int row) { return ListView_GetItemState(list, row, LVIS_SELECTED) != 0; }
+// The selected rows of a list, ascending; a selection of every row is not
+// walked row by row.
+std::vector<int> SelectedRows(HWND list) {
+    int count = ListView_GetItemCount(list);
+    std::vector<int> rows;
+    if (count > 0 && (int)ListView_GetSelectedCount(list) == count) {
+        rows.resize(count);
+        for (int row = 0; row < count; ++row) rows[row] = row;
+        return rows;
+    }
+    for (int row = NextSelectedRow(list, 0); row >= 0 && row < count; row = NextSelectedRow(list, row + 1))
+        rows.push_back(row);
+    return rows;
+}
 
 HWND CurrentServerList(MainWindow* main) { return ServerListOfSlot(main, main->catalogue.currentSlot); }
 
@@ -152,11 +184,10 @@ void UpdateServerCounts(MainWindow* main) {
     SendMessageA(main->statusBar, SB_SETTEXTA, 1, (LPARAM)counts.c_str());
 }
 
-const int MoveMenuPosition = 4;
 const int MoveMenuRemovedLast = IDM_MOVE_FIRST + 23;
 
 void RebuildMoveMenu(MainWindow* main) {
-    HMENU moveMenu = GetSubMenu(main->serverMenu, MoveMenuPosition);
+    HMENU moveMenu = GetSubMenu(main->serverMenu, MOVE_MENU_POSITION);
     if (moveMenu == nullptr) return;
     for (int id = IDM_MOVE_FIRST; id <= MoveMenuRemovedLast; ++id) DeleteMenu(moveMenu, id, MF_BYCOMMAND);
     for (int i = 0; i < (int)main->catalogue.categories.size() && IDM_MOVE_FIRST + i <= IDM_MOVE_LAST; ++i)
@@ -382,6 +413,7 @@ static void CreateServerLists(MainWindow* main) {
         HWND list = CreateWindowExA(exStyle, WC_LISTVIEWA, "", style, box.left, box.top, Width(box), Height(box),
                                     main->window, (HMENU)(INT_PTR)IDC_SERVER_LIST, main->options.instance, nullptr);
         main->serverLists[slot] = list;
+        SetWindowLongPtrA(list, GWLP_USERDATA, (LONG_PTR)slot);
         ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
         ListView_SetImageList(list, main->statusImages, LVSIL_SMALL);
         for (int column = 0; column < ServerColumnCount; ++column)
@@ -480,16 +512,23 @@ static void SwitchCategory(MainWindow* main) {
 }
 
 static int IsServerList(MainWindow* main, HWND control) {
-    if (control == main->serverTemplate) return 1;
-    for (HWND list : main->serverLists)
-        if (list == control) return 1;
-    return 0;
+    return control == main->serverTemplate || SlotOfServerList(main, control) >= 0;
 }
 
+const WORD SelectAllKey = 'A';
+
+static int ControlKeyDown() { return GetKeyState(VK_CONTROL) < 0; }
+
 static void OnListKey(MainWindow* main, const NMLVKEYDOWN* key) {
-    if (key->wVKey != VK_DELETE) return;
-    if (IsServerList(main, key->hdr.hwndFrom)) RunCommand(main, IDM_REMOVE_SERVER);
-    else if (key->hdr.hwndFrom == main->portList) RunCommand(main, IDM_REMOVE_PORT);
+    HWND list = key->hdr.hwndFrom;
+    int serverList = IsServerList(main, list);
+    if (key->wVKey == VK_DELETE) {
+        if (serverList) RunCommand(main, IDM_REMOVE_SERVER);
+        else if (list == main->portList) RunCommand(main, IDM_REMOVE_PORT);
+    } else if (key->wVKey == SelectAllKey && ControlKeyDown() && (serverList || list == main->portList)) {
+        // Ctrl+A, as in every multiple-selection list.
+        SelectEveryRow(list, 1);
+    }
 }
 
 static void OnNotify(MainWindow* main, NMHDR* header) {

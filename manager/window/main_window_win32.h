@@ -7,6 +7,8 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
 #include "../catalogue/data_folder.h"
 #include "../catalogue/proxy_catalogue.h"
 #include "../catalogue/settings.h"
@@ -102,4 +104,7 @@ void HideManager(MainWindow* main);
 
 // Selection of a list view: the first selected row at or after from, or -1.
 int NextSelectedRow(HWND list, int from);
-int IsRowSelected(HWND list, int row);
+// Selects (1) or clears (0) every row of a list.
+void SelectEveryRow(HWND list, int selected);
+// The selected rows, ascending.
+std::vector<int> SelectedRows(HWND list);

@@ -4,13 +4,12 @@
 #include <numeric>
 #include <vector>
 
+#include "../../shared/address_text.h"
 #include "../../shared/number_text.h"
 
 void InitSortState(SortState* state) {
     for (int c = 0; c < SortStateCount; ++c) state->key[c] = 2 * c;
 }
-
-static char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c; }
 
 static int CompareIgnoringCase(const std::string& a, const std::string& b) {
     size_t n = std::min(a.size(), b.size());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 
@@ -206,4 +207,140 @@ TEST_F(CatalogueTest, ViewHearsOfEveryChange) {
                                          "category+ 3", "label 0",     "label 1",     "label 2",
                                          "label 3",     "category- 3", "reset 0"};
     EXPECT_EQ(view.events, expected);
+}
+
+// ---- operations over many rows ----
+
+struct BulkCase {
+    const char* name;
+    std::vector<std::string> source;  // "address|type|status" rows of My Proxy Servers
+    std::vector<std::string> target;  // rows already in New
+    std::vector<int> rows;            // the rows handed over, as a view might give them
+};
+
+static std::ostream& operator<<(std::ostream& out, const BulkCase& c) { return out << c.name; }
+
+static void Fill(ProxyCatalogue* catalogue, int slot, const std::vector<std::string>& rows) {
+    for (const std::string& row : rows) {
+        size_t bar = row.find('|');
+        size_t bar2 = row.find('|', bar + 1);
+        std::string address = row.substr(0, bar);
+        int type = row.compare(bar + 1, bar2 - bar - 1, "Http") == 0 ? Http : Socks;
+        // Rows are appended as written, even a second row of the same address
+        // (as an edit can leave one), so that every rule is exercised.
+        ProxyServer server;
+        server.text[ServerAddress] = address;
+        server.text[ServerTypeColumn] = type == Http ? "Http" : "Socks";
+        server.text[ServerStatus] = row.substr(bar2 + 1);
+        server.text[ServerDelay] = "12";
+        server.text[ServerLastCheck] = "2026.12.10 9:5";
+        server.icon = StatusIcon(server.text[ServerStatus].c_str());
+        catalogue->lists[slot].Append(server);
+    }
+}
+
+static std::vector<std::string> Rows(const ProxyCatalogue& catalogue, int slot) {
+    std::vector<std::string> rows;
+    for (int row = 0; row < catalogue.lists[slot].Count(); ++row) rows.push_back(RowSummary(catalogue, slot, row));
+    return rows;
+}
+
+// The rows as the one-by-one rule handles them: marked rows, the lowest
+// first, rescanning from row 0 after every change.
+static void OneByOne(ProxyCatalogue* catalogue, const std::vector<int>& rows, bool move) {
+    int slot = catalogue->currentSlot;
+    std::vector<char> marked(catalogue->lists[slot].Count(), 0);
+    for (int row : rows)
+        if (row >= 0 && row < (int)marked.size()) marked[row] = 1;
+    for (;;) {
+        auto first = std::find(marked.begin(), marked.end(), 1);
+        if (first == marked.end()) return;
+        int row = (int)(first - marked.begin());
+        marked.erase(first);
+        if (move) MoveServerToCategory(catalogue, row, NewSlot);
+        else RemoveServerRow(catalogue, slot, row);
+    }
+}
+
+class BulkRowsTest : public ::testing::TestWithParam<BulkCase> {
+protected:
+    void Prepare(ProxyCatalogue* catalogue, RecordingView* view) {
+        InitCatalogue(catalogue, view);
+        Fill(catalogue, MyProxyServersSlot, GetParam().source);
+        Fill(catalogue, NewSlot, GetParam().target);
+    }
+    ProxyCatalogue bulk, single;
+    RecordingView bulkView, singleView;
+};
+
+TEST_P(BulkRowsTest, MoveEndsAsOneByOneWithOneResetPerList) {
+    Prepare(&bulk, &bulkView);
+    Prepare(&single, &singleView);
+    MoveServersToCategory(&bulk, GetParam().rows, NewSlot);
+    OneByOne(&single, GetParam().rows, true);
+    EXPECT_EQ(Rows(bulk, MyProxyServersSlot), Rows(single, MyProxyServersSlot));
+    EXPECT_EQ(Rows(bulk, NewSlot), Rows(single, NewSlot));
+    // The address index follows: every address now in New is a duplicate there.
+    for (int row = 0; row < bulk.lists[NewSlot].Count(); ++row)
+        EXPECT_TRUE(bulk.lists[NewSlot].ContainsAddress(bulk.lists[NewSlot].Row(row).text[ServerAddress].c_str()));
+    std::vector<std::string> expected;
+    if (Rows(single, MyProxyServersSlot).size() != GetParam().source.size()) expected.push_back("reset 16");
+    if (Rows(single, NewSlot).size() != GetParam().target.size()) expected.push_back("reset 17");
+    EXPECT_EQ(bulkView.events, expected);
+}
+
+TEST_P(BulkRowsTest, RemoveEndsAsOneByOneWithOneReset) {
+    Prepare(&bulk, &bulkView);
+    Prepare(&single, &singleView);
+    RemoveServerRows(&bulk, MyProxyServersSlot, GetParam().rows);
+    OneByOne(&single, GetParam().rows, false);
+    EXPECT_EQ(Rows(bulk, MyProxyServersSlot), Rows(single, MyProxyServersSlot));
+    std::vector<std::string> expected;
+    if (Rows(single, MyProxyServersSlot).size() != GetParam().source.size()) expected.push_back("reset 16");
+    EXPECT_EQ(bulkView.events, expected);
+    // Removed addresses may come again; kept ones are still duplicates.
+    for (const std::string& row : GetParam().source) {
+        std::string address = row.substr(0, row.find('|'));
+        bool kept = false;
+        for (const std::string& left : Rows(bulk, MyProxyServersSlot)) kept = kept || left.find(address + "|") == 0;
+        EXPECT_EQ(bulk.lists[MyProxyServersSlot].ContainsAddress(address.c_str()) != 0, kept) << address;
+    }
+}
+
+static const std::vector<std::string> FiveServers = {"a:1|Http|Alive", "b:2|Socks|Dead", "c:3|Http|Testing",
+                                                     "d:4|Socks|Untested", "e:5|Http|"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BulkRowsTest,
+    ::testing::Values(
+        BulkCase{"all", FiveServers, {}, {0, 1, 2, 3, 4}},
+        BulkCase{"some", FiveServers, {"x:9|Http|Alive"}, {1, 3}},
+        BulkCase{"none", FiveServers, {"x:9|Http|Alive"}, {}},
+        BulkCase{"unordered_repeated_and_missing_rows", FiveServers, {}, {4, 0, 4, -1, 5, 99, 2}},
+        BulkCase{"onto_duplicates", FiveServers, {"B:2|Http|Alive", "e:5|Socks|Dead"}, {0, 1, 4}},
+        BulkCase{"every_row_a_duplicate", {"a:1|Http|Alive", "b:2|Http|Alive"}, {"a:1|Socks|Dead", "B:2|Http|"}, {0, 1}},
+        BulkCase{"same_address_twice_in_the_move", {"a:1|Http|Alive", "A:1|Socks|Dead", "b:2|Http|Dead"}, {}, {0, 1, 2}}),
+    [](const ::testing::TestParamInfo<BulkCase>& info) { return std::string(info.param.name); });
+
+TEST_F(CatalogueTest, BulkMoveToTheCurrentListDoesNothing) {
+    Fill(&catalogue, MyProxyServersSlot, FiveServers);
+    MoveServersToCategory(&catalogue, {0, 1}, MyProxyServersSlot);
+    MoveServersToCategory(&catalogue, {0, 1}, CategorySlotCount);
+    EXPECT_EQ(catalogue.lists[MyProxyServersSlot].Count(), 5);
+    EXPECT_TRUE(view.events.empty());
+}
+
+TEST_F(CatalogueTest, AddingManyRowsIsAddServerRowForEachWithOneReset) {
+    ASSERT_EQ(AddServerRow(&catalogue, NewSlot, "old:80", Http, StatusCodeAlive), 0);
+    view.events.clear();
+    std::vector<NewServer> servers = {{"a:1", Http, StatusCodeUntested}, {"OLD:80", Socks, StatusCodeDead},
+                                      {"bad", Http, StatusCodeUntested}, {"b:2", Socks, StatusCodeAlive},
+                                      {"A:1", Http, StatusCodeDead},     {"semi;colon:3", Http, 0}};
+    EXPECT_EQ(AddServerRows(&catalogue, NewSlot, servers), 2);
+    std::vector<std::string> expected = {"old:80|Http|Alive||", "a:1|Http|Untested||", "b:2|Socks|Alive||"};
+    EXPECT_EQ(Rows(catalogue, NewSlot), expected);
+    EXPECT_EQ(view.events, std::vector<std::string>{"reset 17"});
+    EXPECT_EQ(AddServerRows(&catalogue, NewSlot, {{"a:1", Http, 0}}), 0);
+    EXPECT_EQ(AddServerRows(&catalogue, CategorySlotCount, {{"z:1", Http, 0}}), 0);
+    EXPECT_EQ(view.events, std::vector<std::string>{"reset 17"});
 }

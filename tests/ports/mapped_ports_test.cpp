@@ -176,8 +176,7 @@ TEST_F(MappedPortsTest, SwitchGoesToEverySelectedRowAndToRunningRelaysOnly) {
     Add("c", "9802");
     SetPortEnabled(&list, 0, 1, &table, &relays);
     SetPortEnabled(&list, 2, 1, &table, &relays);
-    list.selected = {1, 1, 1};
-    SwitchSelectedPorts(&list, "10.0.0.9:8080", &table, &relays);
+    SwitchSelectedPorts(&list, {0, 1, 2}, "10.0.0.9:8080", &table, &relays);
     for (const MappedPort& row : list.rows) EXPECT_EQ(row.text[PortServer], "10.0.0.9:8080");
     EXPECT_STREQ(table.ports[0].server, "10.0.0.9:8080");
     EXPECT_STREQ(table.ports[1].server, "10.0.0.9:8080");
@@ -226,8 +225,7 @@ TEST_F(MappedPortsTest, RemoveStopsAndDeletesEverySelectedRow) {
     Add("c", "3");
     Add("d", "4");
     SetPortEnabled(&list, 1, 1, &table, &relays);
-    list.selected = {0, 1, 1, 0};
-    RemoveSelectedPorts(&list, &table, &relays);
+    RemoveSelectedPorts(&list, {1, 2}, &table, &relays);
     EXPECT_EQ(Numbers(), (std::vector<std::string>{"1", "4"}));
     EXPECT_EQ(relays.signalled, std::vector<std::string>{"2"});
     EXPECT_EQ(FindPortEntry(&table, 2), NoPortEntry);

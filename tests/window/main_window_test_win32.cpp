@@ -317,6 +317,90 @@ TEST_F(MainWindowTest, DeleteKeyRemovesSelectedServersAndNothingInTheCategoryLis
     EXPECT_EQ(SendMessageA(CategoryList(), LVM_GETITEMCOUNT, 0, 0), 4);
 }
 
+TEST_F(MainWindowTest, ManyRowCommandsLeaveNoSelectionOnOtherServers) {
+    struct Case {
+        const char* what;
+        std::vector<int> selected;  // empty: every row, by Ctrl+A
+        int command;
+        std::vector<std::string> left;
+        std::vector<std::string> moved;
+    };
+    const Case cases[] = {
+        {"remove some", {0, 2}, IDM_REMOVE_SERVER, {"b:2", "d:4"}, {}},
+        {"move some", {1, 3}, IDM_MOVE_FIRST + 1, {"a:1", "c:3"}, {"b:2", "d:4"}},
+        {"remove all", {}, IDM_REMOVE_SERVER, {}, {}},
+        {"move all", {}, IDM_MOVE_FIRST + 1, {}, {"a:1", "b:2", "c:3", "d:4"}},
+    };
+    HWND list = ShownServerList();
+    for (const Case& c : cases) {
+        main->catalogue.lists[MyProxyServersSlot].Clear();
+        main->catalogue.lists[NewSlot].Clear();
+        main->ServerListReset(MyProxyServersSlot);
+        main->ServerListReset(NewSlot);
+        AddServers(MyProxyServersSlot, {"a:1", "b:2", "c:3", "d:4"});
+        if (c.selected.empty()) {
+            BYTE keys[256] = {};
+            GetKeyboardState(keys);
+            keys[VK_CONTROL] = 0x80;
+            SetKeyboardState(keys);
+            SendMessageA(list, WM_KEYDOWN, 'A', 0);
+            keys[VK_CONTROL] = 0;
+            SetKeyboardState(keys);
+            EXPECT_EQ(ListView_GetSelectedCount(list), 4u) << c.what;
+        }
+        for (int row : c.selected) Select(list, row);
+        Command(c.command);
+        EXPECT_EQ(Column(list, ServerAddress), c.left) << c.what;
+        EXPECT_EQ(ListView_GetSelectedCount(list), 0u) << c.what;
+        EXPECT_EQ(Column(main->serverLists[NewSlot], ServerAddress), c.moved) << c.what;
+        EXPECT_EQ(StatusBarText(1), "Total: " + std::to_string(c.left.size()) + "   Socks: 0   Http: " +
+                                        std::to_string(c.left.size()))
+            << c.what;
+        EXPECT_EQ(Column(CategoryList(), 0),
+                  (std::vector<std::string>{"My Proxy Servers(" + std::to_string(c.left.size()) + ")",
+                                            "New(" + std::to_string(c.moved.size()) + ")", "Dead(0)"}))
+            << c.what;
+        // A server added afterwards comes unselected.
+        AddServers(MyProxyServersSlot, {"z:9"});
+        EXPECT_EQ(ListView_GetSelectedCount(list), 0u) << c.what;
+    }
+}
+
+TEST_F(MainWindowTest, CtrlASelectsEveryRowOfTheServerAndPortListsOnly) {
+    AddServers(MyProxyServersSlot, {"a:1", "b:2", "c:3"});
+    AddPort("one", "9801");
+    AddPort("two", "9802");
+    AddCategory(&main->catalogue, "Work");
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    struct Case {
+        HWND list;
+        bool control;
+        UINT selected;
+    };
+    const Case cases[] = {
+        {ShownServerList(), false, 0}, {ShownServerList(), true, 3}, {PortList(), true, 2}, {CategoryList(), true, 0}};
+    for (const Case& c : cases) {
+        ListView_SetItemState(c.list, -1, 0, LVIS_SELECTED);
+        keys[VK_CONTROL] = c.control ? 0x80 : 0;
+        SetKeyboardState(keys);
+        SendMessageA(c.list, WM_KEYDOWN, 'A', 0);
+        EXPECT_EQ(ListView_GetSelectedCount(c.list), c.selected);
+    }
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+}
+
+TEST_F(MainWindowTest, RemovingTheShownCategoryClearsItsCounts) {
+    AddCategory(&main->catalogue, "Work");
+    AddServers(0, {"a:1", "b:2"}, Socks);
+    Select(CategoryList(), 3);
+    ASSERT_EQ(StatusBarText(1), "Total: 2   Socks: 2   Http: 0");
+    Command(IDM_REMOVE_CATEGORY);
+    EXPECT_EQ(ShownServerList(), main->serverLists[0]);
+    EXPECT_EQ(StatusBarText(1), "Total: 0   Socks: 0   Http: 0");
+}
+
 TEST_F(MainWindowTest, CountsFollowTheShownCategory) {
     AddServers(MyProxyServersSlot, {"a:1", "b:2"}, Socks);
     AddServers(MyProxyServersSlot, {"c:3"}, Http);
