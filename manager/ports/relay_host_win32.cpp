@@ -63,7 +63,7 @@ void WindowsRelayHost::StartRelay(const char* portText) {
     std::string program = ProgramFolder() + RelayProgramName;
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;  // a failed launch shows no message
     info.lpVerb = ShellOpenVerb;
     info.lpFile = program.c_str();
     info.lpParameters = portText;
