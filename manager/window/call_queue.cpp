@@ -1,0 +1,46 @@
+#include "call_queue.h"
+
+void InitCallQueue(CallQueue* queue) {
+    queue->first = nullptr;
+    queue->last = nullptr;
+    queue->closed = 0;
+}
+
+int QueueCall(CallQueue* queue, QueuedCall* call) {
+    if (queue->closed) return 0;
+    call->next = nullptr;
+    if (queue->last != nullptr) queue->last->next = call;
+    else queue->first = call;
+    queue->last = call;
+    return 1;
+}
+
+QueuedCall* TakeCall(CallQueue* queue) {
+    QueuedCall* call = queue->first;
+    if (call == nullptr) return nullptr;
+    queue->first = call->next;
+    if (queue->first == nullptr) queue->last = nullptr;
+    call->next = nullptr;
+    return call;
+}
+
+int WithdrawCall(CallQueue* queue, QueuedCall* call) {
+    QueuedCall* before = nullptr;
+    for (QueuedCall* waiting = queue->first; waiting != nullptr; before = waiting, waiting = waiting->next) {
+        if (waiting != call) continue;
+        if (before != nullptr) before->next = call->next;
+        else queue->first = call->next;
+        if (queue->last == call) queue->last = before;
+        call->next = nullptr;
+        return 1;
+    }
+    return 0;
+}
+
+QueuedCall* CloseCallQueue(CallQueue* queue) {
+    QueuedCall* waiting = queue->first;
+    queue->first = nullptr;
+    queue->last = nullptr;
+    queue->closed = 1;
+    return waiting;
+}
