@@ -24,19 +24,6 @@ QueuedCall* TakeCall(CallQueue* queue) {
     return call;
 }
 
-int WithdrawCall(CallQueue* queue, QueuedCall* call) {
-    QueuedCall* before = nullptr;
-    for (QueuedCall* waiting = queue->first; waiting != nullptr; before = waiting, waiting = waiting->next) {
-        if (waiting != call) continue;
-        if (before != nullptr) before->next = call->next;
-        else queue->first = call->next;
-        if (queue->last == call) queue->last = before;
-        call->next = nullptr;
-        return 1;
-    }
-    return 0;
-}
-
 QueuedCall* CloseCallQueue(CallQueue* queue) {
     QueuedCall* waiting = queue->first;
     queue->first = nullptr;

@@ -28,9 +28,6 @@ void InitCallQueue(CallQueue* queue);
 int QueueCall(CallQueue* queue, QueuedCall* call);
 // Takes the oldest call off the queue; null when none waits.
 QueuedCall* TakeCall(CallQueue* queue);
-// Takes the call off the queue if it still waits there: 1 when it did (it
-// will never run), 0 when it had already been taken.
-int WithdrawCall(CallQueue* queue, QueuedCall* call);
 // Closes the queue for good and hands back the calls that waited, oldest
 // first, chained through next: none of them will run.
 QueuedCall* CloseCallQueue(CallQueue* queue);

@@ -85,13 +85,6 @@ static DWORD QueueWindowCall(HWND window, QueuedCall* call) {
     return path->thread;
 }
 
-// Takes the call back if it has not started; 1 when it did.
-static int WithdrawWindowCall(HWND window, QueuedCall* call) {
-    PathsLock lock;
-    WindowPath* path = FindPath(window);
-    return path != nullptr && WithdrawCall(&path->queue, call);
-}
-
 // The oldest call queued for the window (for null: for any window of this
 // thread), taken off its queue; only the window's own thread takes calls.
 static QueuedCall* TakeWindowCall(HWND window) {
@@ -120,14 +113,10 @@ void RunWindowCalls(HWND window) {
 }
 
 // Waits for the call's outcome. A window that is gone without closing its
-// calls (its thread ended) will run none: the call is taken back.
+// calls (its thread ended) will run none of them: the caller closes them.
 static void WaitForCall(HWND window, QueuedCall* call) {
-    while (WaitForSingleObject((HANDLE)call->done, WindowCheckMs) != WAIT_OBJECT_0) {
-        if (!IsWindow(window) && WithdrawWindowCall(window, call)) {
-            call->outcome = CallNeverRan;
-            return;
-        }
-    }
+    while (WaitForSingleObject((HANDLE)call->done, WindowCheckMs) != WAIT_OBJECT_0)
+        if (!IsWindow(window)) CloseWindowCalls(window);
 }
 
 int RunOnWindowThread(HWND window, WindowThreadFunction function, void* argument) {

@@ -1,4 +1,4 @@
-// The queue of workers' calls: order, taking back, and closing.
+// The queue of workers' calls: order and closing.
 #include "manager/window/call_queue.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +6,6 @@
 #include <vector>
 
 static const int QueuedCount = 4;
-static const int Later = QueuedCount;  // a call that comes after the others
 
 class CallQueueTest : public ::testing::Test {
 protected:
@@ -34,7 +33,7 @@ protected:
     }
 
     CallQueue queue;
-    QueuedCall calls[QueuedCount + 1];
+    QueuedCall calls[QueuedCount];
 };
 
 TEST_F(CallQueueTest, CallsAreTakenInTheOrderTheyCame) {
@@ -45,40 +44,6 @@ TEST_F(CallQueueTest, CallsAreTakenInTheOrderTheyCame) {
     ASSERT_TRUE(QueueCall(&queue, &calls[2]));
     ASSERT_TRUE(QueueCall(&queue, &calls[0]));
     EXPECT_EQ(TakeAll(), (std::vector<int>{2, 0}));
-}
-
-TEST_F(CallQueueTest, AWaitingCallCanBeTakenBackFromAnyPlace) {
-    struct Case {
-        const char* name;
-        int withdrawn;
-        std::vector<int> left;
-    };
-    const Case cases[] = {
-        {"first", 0, {1, 2, 3}},
-        {"middle", 2, {0, 1, 3}},
-        {"last", 3, {0, 1, 2}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        SetUp();
-        QueueAll();
-        EXPECT_EQ(WithdrawCall(&queue, &calls[c.withdrawn]), 1);
-        EXPECT_EQ(WithdrawCall(&queue, &calls[c.withdrawn]), 0);
-        // A call queued after the withdrawal comes after the rest.
-        ASSERT_TRUE(QueueCall(&queue, &calls[Later]));
-        std::vector<int> left = c.left;
-        left.push_back(Later);
-        EXPECT_EQ(TakeAll(), left);
-    }
-}
-
-TEST_F(CallQueueTest, ACallAlreadyTakenCannotBeTakenBack) {
-    QueueAll();
-    QueuedCall* running = TakeCall(&queue);
-    ASSERT_EQ(running, &calls[0]);
-    EXPECT_EQ(WithdrawCall(&queue, running), 0);
-    EXPECT_EQ(TakeAll(), (std::vector<int>{1, 2, 3}));
-    EXPECT_EQ(WithdrawCall(&queue, &calls[3]), 0);
 }
 
 TEST_F(CallQueueTest, ClosingHandsBackTheWaitingCallsAndRefusesNewOnes) {

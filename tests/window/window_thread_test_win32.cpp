@@ -346,15 +346,20 @@ struct BusyThread {
     HWND window;
 };
 
-static DWORD WINAPI RunBusyWindow(LPVOID argument) {
-    BusyThread* busy = (BusyThread*)argument;
+// A window of the calling thread that takes no part in the path's messages.
+static HWND CreateBusyWindow() {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = BusyWindowProc;
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = BusyWindowClass;
     RegisterClassA(&windowClass);
-    busy->window = CreateWindowExA(0, BusyWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                   GetModuleHandleA(nullptr), nullptr);
+    return CreateWindowExA(0, BusyWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleA(nullptr),
+                           nullptr);
+}
+
+static DWORD WINAPI RunBusyWindow(LPVOID argument) {
+    BusyThread* busy = (BusyThread*)argument;
+    busy->window = CreateBusyWindow();
     SetEvent(busy->ready);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
@@ -397,6 +402,46 @@ TEST_F(WindowThreadTest, CallsRunWhereverTheWindowThreadWaits) {
         ASSERT_EQ(worker.count, SerialCalls);
         for (DWORD ranOn : worker.ranOn) EXPECT_EQ(ranOn, GetCurrentThreadId());
     }
+}
+
+// A window whose thread opened its calls and ended without closing them:
+// the thread's end takes its windows with it.
+struct EndingThread {
+    HANDLE ready;
+    HANDLE end;
+    HWND window;
+};
+
+static DWORD WINAPI OpenCallsAndEnd(LPVOID argument) {
+    EndingThread* ending = (EndingThread*)argument;
+    ending->window = CreateBusyWindow();
+    OpenWindowCalls(ending->window);
+    SetEvent(ending->ready);
+    WaitForSingleObject(ending->end, ServeLimitMs);
+    return 0;
+}
+
+TEST_F(WindowThreadTest, ACallToAWindowWhoseThreadEndedNeverRuns) {
+    // Noticed once a second by the waiting worker.
+    const DWORD NoticedMs = 3000;
+    EndingThread ending = {CreateEventA(nullptr, TRUE, FALSE, nullptr), CreateEventA(nullptr, TRUE, FALSE, nullptr),
+                           nullptr};
+    HANDLE owner = StartThread(OpenCallsAndEnd, &ending);
+    ASSERT_EQ(WaitForSingleObject(ending.ready, ServeLimitMs), WAIT_OBJECT_0);
+    OneCall waiting = {ending.window, 0, -1};
+    HANDLE worker = StartThread(CallOnce, &waiting);
+    SetEvent(ending.end);
+    EXPECT_EQ(WaitForSingleObject(owner, ServeLimitMs), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(worker, NoticedMs), WAIT_OBJECT_0) << "the worker still waits";
+    EXPECT_EQ(waiting.result, 0);
+    EXPECT_EQ(waiting.ran, 0);
+    // Calls after that return at once.
+    OneCall late = {ending.window, 0, -1};
+    HANDLE lateWorker = StartThread(CallOnce, &late);
+    EXPECT_EQ(WaitForSingleObject(lateWorker, PromptMs), WAIT_OBJECT_0) << "a later call waits";
+    EXPECT_EQ(late.result, 0);
+    EXPECT_EQ(late.ran, 0);
+    for (HANDLE handle : {owner, worker, lateWorker, ending.ready, ending.end}) CloseHandle(handle);
 }
 
 TEST_F(WindowThreadTest, ACallFromTheWindowThreadItselfRunsAtOnce) {
