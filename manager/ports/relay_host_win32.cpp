@@ -9,7 +9,6 @@
 #include "../catalogue/catalogue_texts.h"
 #include "../catalogue/proxy_server.h"
 #include "../window/window_texts_win32.h"
-#include "../window/window_thread_win32.h"
 
 const DWORD MonitorPeriodMs = 1000;
 const DWORD MonitorSliceMs = 50;
@@ -63,7 +62,7 @@ void WindowsRelayHost::StartRelay(const char* portText) {
     std::string program = ProgramFolder() + RelayProgramName;
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;  // a failed launch shows no message
     info.lpVerb = ShellOpenVerb;
     info.lpFile = program.c_str();
     info.lpParameters = portText;
@@ -131,9 +130,9 @@ void MonitorPortsOnce(PortMonitor* monitor) {
     MonitorStep step = {};
     step.list = monitor->list;
     for (step.row = 0; monitor->stop == 0; ++step.row) {
-        if (!RunOnWindowThread(monitor->window, ReadStepPort, &step) || !step.exists) return;
+        if (!monitor->owner->RunCall(ReadStepPort, &step) || !step.exists) return;
         step.running = RelayRunning(step.port);
-        if (!RunOnWindowThread(monitor->window, WriteStepStatus, &step)) return;
+        if (!monitor->owner->RunCall(WriteStepStatus, &step)) return;
     }
 }
 
@@ -147,8 +146,8 @@ static DWORD WINAPI PortMonitorThread(LPVOID argument) {
     return 0;
 }
 
-void StartPortMonitor(PortMonitor* monitor, HWND window, MappedPortList* list) {
-    monitor->window = window;
+void StartPortMonitor(PortMonitor* monitor, PortListThread* owner, MappedPortList* list) {
+    monitor->owner = owner;
     monitor->list = list;
     monitor->stop = 0;
     monitor->thread = CreateThread(nullptr, 0, PortMonitorThread, monitor, 0, nullptr);
@@ -158,10 +157,7 @@ void StopPortMonitor(PortMonitor* monitor) {
     if (monitor->thread == nullptr) return;
     InterlockedExchange(&monitor->stop, 1);
     // The thread may be waiting in a call to this thread: keep serving them.
-    while (MsgWaitForMultipleObjects(1, &monitor->thread, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
-        MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
-    }
+    monitor->owner->WaitServingCalls(monitor->thread);
     CloseHandle(monitor->thread);
     monitor->thread = nullptr;
 }

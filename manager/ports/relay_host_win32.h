@@ -34,16 +34,28 @@ int RelayRunning(const char* portText);
 // Creates and maps the shared table and writes its header; null on failure.
 SharedPortTable* CreateSharedPortTable(HANDLE* mapping);
 
+// The thread that owns the mapped-port list, as the port monitor reaches
+// it. The window supplies it: this code knows no window.
+class PortListThread {
+public:
+    virtual ~PortListThread() {}
+    // Runs function(argument) on that thread and waits for it: 1 when it
+    // ran, 0 when it never will (the window is closing).
+    virtual int RunCall(void (*function)(void* argument), void* argument) = 0;
+    // On that thread: waits for the handle while running the calls that come.
+    virtual void WaitServingCalls(HANDLE handle) = 0;
+};
+
 // The port monitor: once a second every row's status follows whether its
-// relay runs. The rows are reached only on the window thread.
+// relay runs. The rows are reached only on the thread that owns them.
 struct PortMonitor {
-    HWND window;
+    PortListThread* owner;
     MappedPortList* list;
     volatile LONG stop;
     HANDLE thread;
 };
 
-void StartPortMonitor(PortMonitor* monitor, HWND window, MappedPortList* list);
+void StartPortMonitor(PortMonitor* monitor, PortListThread* owner, MappedPortList* list);
 // Asks the thread to end and waits for it, serving its calls meanwhile.
 void StopPortMonitor(PortMonitor* monitor);
 // One pass over the rows (what the thread does each second).

@@ -4,6 +4,7 @@
 #include "../catalogue/windows_profile.h"
 #include "../resources/resource_ids.h"
 #include "dialogs_win32.h"
+#include "window_thread_win32.h"
 
 #include <vector>
 
@@ -139,6 +140,8 @@ static void SaveManagerState(MainWindow* main) {
 }
 
 static void ExitManager(MainWindow* main, int) {
+    // No worker's call runs from here on: what is saved is what is left.
+    CloseWindowCalls(main->window);
     SaveManagerState(main);
     ExitProcess(0);
 }

@@ -469,6 +469,8 @@ static void SetWindowIcons(MainWindow* main) {
 static void InitMainWindow(MainWindow* main, HWND window) {
     main->window = window;
     SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)main);
+    OpenWindowCalls(window);
+    main->portListThread.window = window;
     main->startHidden = 0;
     CreateImageLists(main);
     main->startHidden = StartsHidden(main->options.commandLine);
@@ -486,7 +488,7 @@ static void InitMainWindow(MainWindow* main, HWND window) {
     LoadStoredState(main);
     LayOutWindow(main);
     SetWindowIcons(main);
-    if (main->options.startMonitor) StartPortMonitor(&main->monitor, window, &main->ports);
+    if (main->options.startMonitor) StartPortMonitor(&main->monitor, &main->portListThread, &main->ports);
     if (main->options.startPorts) StartEnabledPorts(&main->ports, main->options.table, &main->host);
     SetStatusText(main, 0, nullptr);
     UpdateServerCounts(main);
@@ -559,9 +561,8 @@ static INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam,
     MainWindow* main = MainWindowOf(window);
     if (main == nullptr) return FALSE;
     switch (message) {
-    case RunOnWindowThreadMessage:
-        SetWindowLongPtrA(window, DWLP_MSGRESULT, HandleWindowThreadCall(wParam, lParam));
-        return TRUE;
+    case WindowCallsMessage: RunWindowCalls(window); return TRUE;
+    case WM_DESTROY: CloseWindowCalls(window); return FALSE;
     case WM_COMMAND: RunCommand(main, LOWORD(wParam)); return TRUE;
     case WM_NOTIFY: OnNotify(main, (NMHDR*)lParam); return TRUE;
     case WM_CLOSE: HideManager(main); return TRUE;

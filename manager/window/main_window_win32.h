@@ -15,6 +15,7 @@
 #include "../ports/mapped_ports.h"
 #include "../ports/relay_host_win32.h"
 #include "server_sort.h"
+#include "window_thread_win32.h"
 
 const int ServerListCount = CategorySlotCount;  // slots 19 to 23 are never used
 
@@ -27,6 +28,15 @@ struct MainWindowOptions {
     int loadState;            // data folder, config.ini and proxylist.dat
     int startMonitor;
     int startPorts;           // relays for the ports stored as enabled
+};
+
+// The window thread as the port monitor reaches it.
+struct WindowPortListThread : public PortListThread {
+    HWND window = nullptr;
+    int RunCall(void (*function)(void* argument), void* argument) override {
+        return RunOnWindowThread(window, function, argument);
+    }
+    void WaitServingCalls(HANDLE handle) override { WaitServingWindowCalls(handle); }
 };
 
 struct MainWindow : public CatalogueObserver, public PortListObserver, public ManagerStateAccess {
@@ -51,6 +61,7 @@ struct MainWindow : public CatalogueObserver, public PortListObserver, public Ma
     DataPaths paths;
     WindowsRelayHost host;
     PortMonitor monitor;
+    WindowPortListThread portListThread;
     int startHidden;
     int splitterDrag;  // SplitterIdle, or the bar being dragged
     HCURSOR northSouthCursor;

@@ -1,26 +1,40 @@
-// The one path from worker threads to the window thread: a synchronous
-// message carrying a function and its argument, run by the window's
-// procedure, one call at a time.
+// The one path from worker threads to the window thread. A worker hands a
+// function and its argument to RunOnWindowThread and waits until the window
+// thread has run it. The call waits in a queue of this process; the window
+// message that wakes the window thread carries nothing, so a message from
+// another thread or process finds no call of its own to run.
 #pragma once
 
 #include <windows.h>
 
-const UINT RunOnWindowThreadMessage = WM_APP + 1;
+#include "call_queue.h"
 
-typedef void (*WindowThreadFunction)(void* argument);
+// Wakes the window thread to run the calls queued for the window; its
+// parameters are ignored.
+const UINT WindowCallsMessage = WM_APP + 1;
 
-// Runs function(argument) on the thread that owns the window and waits for
-// it. Returns 0 when the window is gone (nothing ran).
-inline int RunOnWindowThread(HWND window, WindowThreadFunction function, void* argument) {
-    DWORD_PTR result = 0;
-    LRESULT sent = SendMessageTimeoutA(window, RunOnWindowThreadMessage, (WPARAM)function, (LPARAM)argument,
-                                       SMTO_NORMAL, 5000, &result);
-    return sent != 0 && result != 0;
-}
+// For the window, before any worker may call: from now on its calls are
+// taken. 0 when no more windows can take calls.
+int OpenWindowCalls(HWND window);
+// Ends the window's calls: callers whose call has not started go on with 0,
+// later calls return 0 at once, and no call starts after this. At Exit,
+// before the process ends, and when the window is destroyed.
+void CloseWindowCalls(HWND window);
 
-// For the window procedure: runs a call that arrived; returns 1 (handled).
-inline LRESULT HandleWindowThreadCall(WPARAM wParam, LPARAM lParam) {
-    WindowThreadFunction function = (WindowThreadFunction)wParam;
-    if (function != nullptr) function((void*)lParam);
-    return 1;
-}
+// From any thread: runs function(argument) on the window's thread and waits
+// for it, however long it takes. 1 when it ran whole, 0 when it never ran
+// (the window closed its calls, or never opened them). The argument may point
+// into the caller's frame; a batch of changes is one call carrying them all.
+// A call that opens a modal loop (a message box, a dialog) lets other calls
+// run inside it.
+int RunOnWindowThread(HWND window, WindowThreadFunction function, void* argument);
+
+// For the window procedure, on WindowCallsMessage: runs the window's queued
+// calls, oldest first.
+void RunWindowCalls(HWND window);
+
+// On a window's thread: waits for the handle (a worker thread, say) while
+// running the calls queued for this thread's windows and the messages sent
+// to it, so that a worker waiting in a call can reach its end. 1 when the
+// handle was signalled, 0 when it cannot be waited for.
+int WaitServingWindowCalls(HANDLE handle);

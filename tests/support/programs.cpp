@@ -12,7 +12,10 @@ std::string ProgramFolder() {
 }
 
 bool StartProgram(const char* name, const std::string& arguments, PROCESS_INFORMATION* process) {
-    std::string program = ProgramFolder() + name;
+    return StartProgramFile(ProgramFolder() + name, arguments, process);
+}
+
+bool StartProgramFile(const std::string& program, const std::string& arguments, PROCESS_INFORMATION* process) {
     std::string commandLine = "\"" + program + "\"" + arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

@@ -12,6 +12,8 @@ std::string ProgramFolder();
 // Starts <own folder>\name with the arguments after its quoted path
 // (arguments start with a space, or are empty).
 bool StartProgram(const char* name, const std::string& arguments, PROCESS_INFORMATION* process);
+// The same for a program file anywhere (a full path).
+bool StartProgramFile(const std::string& program, const std::string& arguments, PROCESS_INFORMATION* process);
 
 // Starts TessaronRelay.exe the way the manager does: shell "open", hidden,
 // the port text as its only parameter. Returns its process, or nullptr.

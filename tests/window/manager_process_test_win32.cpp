@@ -9,6 +9,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <set>
@@ -616,6 +617,89 @@ TEST_F(ManagerProcessTest, RelayThatCannotBindShowsItsMessageAndThePortTurnsDisa
     Command(IDM_ENABLE_PORT);
     EXPECT_TRUE(WaitForListening(std::stoi(port), ListenWaitMs)) << "no relay after the port came free";
     EXPECT_TRUE(ports->WaitForText(0, StatusColumn, "Enabled", StatusWaitMs));
+}
+
+struct OtherWindowSearch {
+    DWORD processId;
+    HWND except;
+    std::vector<std::string> titles;
+};
+
+static BOOL CALLBACK CollectOtherShownWindow(HWND window, LPARAM argument) {
+    OtherWindowSearch* search = (OtherWindowSearch*)argument;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || window == search->except || !IsWindowVisible(window)) return TRUE;
+    char title[256] = "";
+    GetWindowTextA(window, title, sizeof title);
+    search->titles.push_back(title);
+    return TRUE;
+}
+
+// The titles of the process's shown top-level windows besides the one given.
+static std::vector<std::string> OtherShownWindows(DWORD processId, HWND except) {
+    OtherWindowSearch search = {processId, except, {}};
+    EnumWindows(CollectOtherShownWindow, (LPARAM)&search);
+    return search.titles;
+}
+
+TEST_F(ManagerProcessTest, RelayProgramThatCannotBeLaunchedShowsNoMessageAndItsPortsStayDisabled) {
+    struct Case {
+        const char* name;
+        const char* relayFile;  // what lies where the relay program belongs; null: nothing
+    };
+    const Case cases[] = {
+        {"missing", nullptr},
+        {"damaged", "not a program"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A copy of the manager in a folder of its own.
+        std::string folder = documents.Path() + "\\" + c.name;
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+        std::string program = folder + "\\Tessaron.exe";
+        ASSERT_TRUE(CopyFileA((ProgramFolder() + "Tessaron.exe").c_str(), program.c_str(), FALSE));
+        if (c.relayFile != nullptr) {
+            HANDLE file = CreateFileA((folder + "\\TessaronRelay.exe").c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, 0, nullptr);
+            ASSERT_NE(file, INVALID_HANDLE_VALUE);
+            DWORD written = 0;
+            WriteFile(file, c.relayFile, (DWORD)std::strlen(c.relayFile), &written, nullptr);
+            CloseHandle(file);
+        }
+        std::string numbers[] = {NewPort(), NewPort()};
+        WriteSettings({{"One", numbers[0], "1", "None"}, {"Two", numbers[1], "1", "None"}});
+        EndManager();
+        ASSERT_TRUE(StartProgramFile(program, "", &manager));
+
+        // A message per failed launch would come before the window shows.
+        std::vector<std::string> others;
+        WaitUntil(
+            [&] {
+                window = FindProcessWindow(manager.dwProcessId, ManagerWindowTitle, true);
+                others = OtherShownWindows(manager.dwProcessId, window);
+                return window != nullptr || !others.empty();
+            },
+            WindowWaitMs);
+        EXPECT_EQ(others, std::vector<std::string>{}) << "the manager showed a message";
+        if (window == nullptr) {
+            ADD_FAILURE() << "the main window did not show";
+            EndManager();
+            continue;
+        }
+        ports.reset(new RemoteList(manager.hProcess, GetDlgItem(window, IDC_PORT_LIST)));
+        ASSERT_EQ(ports->Count(), 2);
+        for (int row = 0; row < 2; ++row) EXPECT_TRUE(ports->WaitForText(row, StatusColumn, "Disabled", StatusWaitMs));
+
+        // Enabling by hand shows nothing either.
+        ports->SelectOnly(0);
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_ENABLE_PORT, 0), 0);
+        Sleep(StatusWaitMs);
+        EXPECT_EQ(OtherShownWindows(manager.dwProcessId, window), std::vector<std::string>{});
+        EXPECT_EQ(ports->Text(0, StatusColumn), "Disabled");
+        for (const std::string& number : numbers) EXPECT_FALSE(RelayRuns(number));
+        EndManager();
+    }
 }
 
 // ---- Exit saves, the next start restores ----
