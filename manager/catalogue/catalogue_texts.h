@@ -8,8 +8,6 @@ const char* const StatusUntestedText = "Untested";
 const char* const StatusTestingText = "Testing";
 const char* const StatusAliveText = "Alive";
 const char* const StatusDeadText = "Dead";
-const char* const PortEnabledText = "Enabled";
-const char* const PortDisabledText = "Disabled";
 
 const char* const MyProxyServersName = "My Proxy Servers";
 const char* const NewCategoryName = "New";

@@ -8,15 +8,9 @@
 #include "catalogue_texts.h"
 
 int StatusIcon(const char* status) {
-    if (std::strcmp(status, StatusAliveText) == 0 || std::strcmp(status, PortEnabledText) == 0) return ImageAlive;
-    if (std::strcmp(status, StatusDeadText) == 0 || std::strcmp(status, PortDisabledText) == 0) return ImageDead;
+    if (std::strcmp(status, StatusAliveText) == 0) return ImageAlive;
+    if (std::strcmp(status, StatusDeadText) == 0) return ImageDead;
     return ImageOther;
-}
-
-std::string RowText(const char* text) {
-    size_t length = std::strlen(text);
-    if (length > (size_t)RowTextSize - 1) length = RowTextSize - 1;
-    return std::string(text, length);
 }
 
 // The table stays at most half full.

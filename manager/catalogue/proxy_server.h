@@ -4,8 +4,7 @@
 #include <string>
 #include <vector>
 
-// Row texts are single-byte texts of at most 255 characters.
-const int RowTextSize = 256;
+#include "../../shared/row_text.h"
 
 enum ServerType { Http = 0, Socks = 1 };
 
@@ -23,12 +22,9 @@ struct ProxyServer {
     int icon;
 };
 
-// The icon for a status text: 0 for "Alive" or "Enabled", 1 for "Dead" or
-// "Disabled", 2 for any other text (exact comparisons).
+// The icon for a status text: 0 for "Alive", 1 for "Dead", 2 for any other
+// text (exact comparisons).
 int StatusIcon(const char* status);
-
-// Cuts a text to what a row holds (255 characters).
-std::string RowText(const char* text);
 
 // The rows of one category slot, in order, with an index of their addresses
 // (letter case ignored) so that duplicate checks do not scan the list. The

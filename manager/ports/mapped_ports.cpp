@@ -3,10 +3,16 @@
 #include <cstdio>
 
 #include "../../shared/number_text.h"
-#include "../catalogue/catalogue_texts.h"
-#include "../catalogue/proxy_server.h"
+#include "../../shared/row_text.h"
 
 static PortListObserver NoObserver;
+
+int PortStatusIcon(const char* status) {
+    std::string text = status;
+    if (text == PortEnabledText) return 0;
+    if (text == PortDisabledText) return 1;
+    return 2;
+}
 
 static PortListObserver* Observer(MappedPortList* list) {
     return list->observer != nullptr ? list->observer : &NoObserver;
@@ -54,14 +60,6 @@ void AddMappedPort(MappedPortList* list, const char* name, const char* portText)
     Observer(list)->PortInserted(0);
 }
 
-static int RelayRuns(RelayHost* host, const char* portText) {
-    char name[KernelNameSize];
-    PortEventName(portText, name);
-    if (!host->OpenPortEvent(name)) return 0;
-    host->ClosePortEvent();
-    return 1;
-}
-
 // Entries left in use by relays that ended by themselves stay taken; they
 // are reclaimed here rather than lost. FindPortEntry's rule is unchanged.
 static int TakeEntryFor(SharedPortTable* table, int value, RelayHost* host, const MappedPortList* list) {
@@ -73,9 +71,9 @@ static int TakeEntryFor(SharedPortTable* table, int value, RelayHost* host, cons
         char decimal[16];
         std::snprintf(decimal, sizeof decimal, "%d", table->ports[i].port);
         // A relay launched moments ago has no event yet; its entry is not free.
-        int running = RelayRuns(host, decimal) || host->RelayProcessLives(table->ports[i].port);
+        int running = host->RelayRuns(decimal) || host->RelayProcessLives(table->ports[i].port);
         for (const MappedPort& row : list->rows) {
-            if (PortValue(row) == table->ports[i].port && RelayRuns(host, row.text[PortNumber].c_str())) running = 1;
+            if (PortValue(row) == table->ports[i].port && host->RelayRuns(row.text[PortNumber].c_str())) running = 1;
         }
         if (!running) table->ports[i].inUse = 0;
     }

@@ -37,6 +37,9 @@ public:
     // 1 while a relay process launched for the port value lives: one that is
     // still starting up has no event yet.
     virtual int RelayProcessLives(int port) = 0;
+    // 1 when a relay runs for the port text (its event can be opened). Keeps
+    // no state: the port monitor asks it from its own thread.
+    virtual int RelayRuns(const char* portText) = 0;
 };
 
 void InitPortList(MappedPortList* list, PortListObserver* observer);

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "../../shared/number_text.h"
-#include "../catalogue/catalogue_texts.h"
-#include "../catalogue/proxy_server.h"
-#include "../window/window_texts_win32.h"
+#include "../../shared/row_text.h"
 
+static const char* const RelayProgramName = "TessaronRelay.exe";
+static const char* const ShellOpenVerb = "open";
 const DWORD MonitorPeriodMs = 1000;
 const DWORD MonitorSliceMs = 50;
 
@@ -79,7 +79,7 @@ int WindowsRelayHost::RelayProcessLives(int port) {
     return 0;
 }
 
-int RelayRunning(const char* portText) {
+int WindowsRelayHost::RelayRuns(const char* portText) {
     char name[KernelNameSize];
     PortEventName(portText, name);
     HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, name);
@@ -131,7 +131,7 @@ void MonitorPortsOnce(PortMonitor* monitor) {
     step.list = monitor->list;
     for (step.row = 0; monitor->stop == 0; ++step.row) {
         if (!monitor->owner->RunCall(ReadStepPort, &step) || !step.exists) return;
-        step.running = RelayRunning(step.port);
+        step.running = monitor->host->RelayRuns(step.port);
         if (!monitor->owner->RunCall(WriteStepStatus, &step)) return;
     }
 }
@@ -146,9 +146,10 @@ static DWORD WINAPI PortMonitorThread(LPVOID argument) {
     return 0;
 }
 
-void StartPortMonitor(PortMonitor* monitor, PortListThread* owner, MappedPortList* list) {
+void StartPortMonitor(PortMonitor* monitor, PortListThread* owner, MappedPortList* list, RelayHost* host) {
     monitor->owner = owner;
     monitor->list = list;
+    monitor->host = host;
     monitor->stop = 0;
     monitor->thread = CreateThread(nullptr, 0, PortMonitorThread, monitor, 0, nullptr);
 }

@@ -16,6 +16,7 @@ public:
     void ClosePortEvent() override;
     void StartRelay(const char* portText) override;
     int RelayProcessLives(int port) override;
+    int RelayRuns(const char* portText) override;
 
 private:
     // The relay processes launched and not yet seen to end.
@@ -27,9 +28,6 @@ private:
     HANDLE event = nullptr;
     std::vector<LaunchedRelay> launched;
 };
-
-// 1 when a relay runs for the port text (its event can be opened).
-int RelayRunning(const char* portText);
 
 // Creates and maps the shared table and writes its header; null on failure.
 SharedPortTable* CreateSharedPortTable(HANDLE* mapping);
@@ -51,11 +49,12 @@ public:
 struct PortMonitor {
     PortListThread* owner;
     MappedPortList* list;
+    RelayHost* host;
     volatile LONG stop;
     HANDLE thread;
 };
 
-void StartPortMonitor(PortMonitor* monitor, PortListThread* owner, MappedPortList* list);
+void StartPortMonitor(PortMonitor* monitor, PortListThread* owner, MappedPortList* list, RelayHost* host);
 // Asks the thread to end and waits for it, serving its calls meanwhile.
 void StopPortMonitor(PortMonitor* monitor);
 // One pass over the rows (what the thread does each second).

@@ -118,7 +118,7 @@ static CellView CellOf(MainWindow* main, HWND list, int row, int column) {
         if (row < (int)main->ports.rows.size() && column < PortColumnCount) {
             const MappedPort& port = main->ports.rows[row];
             cell.text = port.text[column].c_str();
-            cell.image = StatusIcon(port.text[PortStatus].c_str());
+            cell.image = PortStatusIcon(port.text[PortStatus].c_str());
         }
         return cell;
     }
@@ -488,7 +488,7 @@ static void InitMainWindow(MainWindow* main, HWND window) {
     LoadStoredState(main);
     LayOutWindow(main);
     SetWindowIcons(main);
-    if (main->options.startMonitor) StartPortMonitor(&main->monitor, &main->portListThread, &main->ports);
+    if (main->options.startMonitor) StartPortMonitor(&main->monitor, &main->portListThread, &main->ports, &main->host);
     if (main->options.startPorts) StartEnabledPorts(&main->ports, main->options.table, &main->host);
     SetStatusText(main, 0, nullptr);
     UpdateServerCounts(main);

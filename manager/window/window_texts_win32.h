@@ -11,5 +11,4 @@ const int PortColumnWidths[] = {150, 100, 100, 200};
 const char* const CategoryColumnHeader = "Category";
 
 const char* const CaptionFontFace = "Tahoma";
-const char* const RelayProgramName = "TessaronRelay.exe";
-const char* const ShellOpenVerb = "open";
+

@@ -77,9 +77,7 @@ INSTANTIATE_TEST_SUITE_P(Codes, AddServerCodesTest,
 
 TEST(StatusIcon, FollowsExactStatusTexts) {
     EXPECT_EQ(StatusIcon("Alive"), 0);
-    EXPECT_EQ(StatusIcon("Enabled"), 0);
     EXPECT_EQ(StatusIcon("Dead"), 1);
-    EXPECT_EQ(StatusIcon("Disabled"), 1);
     EXPECT_EQ(StatusIcon("alive"), 2);
     EXPECT_EQ(StatusIcon("Testing"), 2);
     EXPECT_EQ(StatusIcon(""), 2);

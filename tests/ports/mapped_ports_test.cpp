@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "manager/catalogue/catalogue_texts.h"
 
 // Plays the relays: a relay "runs" while its event name is in the set.
 class FakeRelays : public RelayHost {
@@ -32,6 +31,11 @@ public:
         running.insert(name);
     }
     int RelayProcessLives(int port) override { return living.count(port) != 0; }
+    int RelayRuns(const char* portText) override {
+        char name[KernelNameSize];
+        PortEventName(portText, name);
+        return running.count(name) != 0;
+    }
     void Run(const char* portText) {
         char name[KernelNameSize];
         PortEventName(portText, name);
@@ -260,4 +264,11 @@ TEST_F(MappedPortsTest, NotifyAllRelaysSetsOnlyRunningOnes) {
     relays.Run("2");
     NotifyAllRelays(&list, &relays);
     EXPECT_EQ(relays.signalled, std::vector<std::string>{"2"});
+}
+
+TEST(PortStatusIcon, FollowsExactStatusTexts) {
+    EXPECT_EQ(PortStatusIcon("Enabled"), 0);
+    EXPECT_EQ(PortStatusIcon("Disabled"), 1);
+    EXPECT_EQ(PortStatusIcon("enabled"), 2);
+    EXPECT_EQ(PortStatusIcon(""), 2);
 }

@@ -489,7 +489,7 @@ TEST_F(MainWindowTest, PortMonitorShowsWhetherTheRelayEventExists) {
     AddPort("Monitored", "39817");
     HANDLE relay = CreateEventA(nullptr, FALSE, FALSE, "Local\\Tessaron10_Port39817_Event");
     ASSERT_NE(relay, nullptr);
-    StartPortMonitor(&main->monitor, &main->portListThread, &main->ports);
+    StartPortMonitor(&main->monitor, &main->portListThread, &main->ports, &main->host);
     EXPECT_TRUE(WaitForPortStatus(window, PortList(), "Enabled", 3000));
     CloseHandle(relay);
     EXPECT_TRUE(WaitForPortStatus(window, PortList(), "Disabled", 3000));
