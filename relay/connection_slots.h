@@ -32,12 +32,13 @@ int InitConnectionSlots();
 int WaitForFreeSlot();
 
 // Takes slot i (its lock held by the caller): both chunks allocated and
-// cleared. Returns 0 when a buffer cannot be had; the slot stays free.
+// cleared, both events reset. Returns 0 when a buffer cannot be had; the slot
+// stays free.
 int TakeSlot(int i);
 
-// Closes the upstream socket, then the client socket, frees both chunks and
-// marks the slot free (its lock held by the caller). A second close of the
-// same use finds nothing left to release.
+// Closes the upstream socket, then the client socket, frees both chunks,
+// resets both events and marks the slot free (its lock held by the caller).
+// A second close of the same use finds nothing left to release.
 void CloseConnection(int i);
 
 // Kernel buffers of a relayed socket, each way. A wake-up can move only what
