@@ -20,9 +20,11 @@ static void ClearSlot(int i) {
     ResetEvent(UpstreamSideEvents[i]);
     slot->clientSocket = INVALID_SOCKET;
     slot->upstreamSocket = INVALID_SOCKET;
-    RelayChunk empty = {nullptr, 0, 0, 0, 0};
+    RelayChunk empty = {nullptr, 0, 0, 0, 0, 0};
     slot->clientChunk = empty;
     slot->upstreamChunk = empty;
+    HalfCloseClock fullyOpen = {0, 0};
+    slot->halfClose = fullyOpen;
 }
 
 int InitConnectionSlots() {
@@ -74,6 +76,17 @@ void CloseConnection(int i) {
     free(slot->upstreamChunk.bytes);
     ClearSlot(i);
     if (InterlockedExchange(&slot->inUse, 0) != 0) SetEvent(SlotFreedEvent);
+}
+
+void CloseHalfClosedPastLimit() {
+    for (int i = 0; i < MaxConnections; ++i) {
+        RelayConnection* slot = &Connections[i];
+        if (InterlockedCompareExchange(&slot->inUse, 0, 0) == 0) continue;
+        EnterCriticalSection(&slot->lock);
+        // The time is read under the lock: no byte noted after it.
+        if (slot->inUse && IsHalfClosedPastLimit(&slot->halfClose, GetTickCount())) CloseConnection(i);
+        LeaveCriticalSection(&slot->lock);
+    }
 }
 
 void RefuseWaitingClient() {

@@ -96,13 +96,19 @@ static int AcceptClient(int i) {
 }
 
 // Runs one direction's step; closes the slot when a socket failed or both
-// directions have ended. Returns 0 once the slot is closed.
+// directions have ended, and otherwise keeps the slot's half-close clock.
+// Returns 0 once the slot is closed.
 static int RunStep(int i, SOCKET source, SOCKET destination, RelayChunk* chunk) {
     RelayConnection* slot = &Connections[i];
+    uint32_t carriedBefore = chunk->carried;
     RelayStepOutcome outcome = RelayStep(source, destination, chunk);
     if (outcome == RelayBroken || (slot->clientChunk.ended && slot->upstreamChunk.ended)) {
         CloseConnection(i);
         return 0;
+    }
+    // Only a half-closed connection keeps time; a fully open one reads no clock.
+    if (slot->halfClose.halfClosed || IsHalfClosed(&slot->clientChunk, &slot->upstreamChunk)) {
+        FollowStep(&slot->halfClose, 1, chunk->carried != carriedBefore, GetTickCount());
     }
     return 1;
 }
