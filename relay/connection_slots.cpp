@@ -11,12 +11,20 @@ HANDLE UpstreamSideEvents[MaxConnections];
 // Set whenever a slot frees, for the accepting thread waiting on a full table.
 static HANDLE SlotFreedEvent;
 
-static void ClearSlot(RelayConnection* slot) {
+// A cleared slot has no socket, no chunk and neither of its events set: an
+// event left set by the slot's last use would wake a relay thread for the
+// slot's next use, where it would have to wait for the slot's lock.
+static void ClearSlot(int i) {
+    RelayConnection* slot = &Connections[i];
+    ResetEvent(ClientSideEvents[i]);
+    ResetEvent(UpstreamSideEvents[i]);
     slot->clientSocket = INVALID_SOCKET;
     slot->upstreamSocket = INVALID_SOCKET;
-    RelayChunk empty = {nullptr, 0, 0, 0, 0};
+    RelayChunk empty = {nullptr, 0, 0, 0, 0, 0};
     slot->clientChunk = empty;
     slot->upstreamChunk = empty;
+    HalfCloseClock fullyOpen = {0, 0};
+    slot->halfClose = fullyOpen;
 }
 
 int InitConnectionSlots() {
@@ -26,7 +34,7 @@ int InitConnectionSlots() {
         if (ClientSideEvents[i] == nullptr || UpstreamSideEvents[i] == nullptr) return 0;
         InitializeCriticalSection(&Connections[i].lock);
         Connections[i].inUse = 0;
-        ClearSlot(&Connections[i]);
+        ClearSlot(i);
     }
     SlotFreedEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     return SlotFreedEvent != nullptr;
@@ -47,13 +55,13 @@ int WaitForFreeSlot() {
 
 int TakeSlot(int i) {
     RelayConnection* slot = &Connections[i];
-    ClearSlot(slot);
+    ClearSlot(i);
     slot->clientChunk.bytes = (char*)calloc(1, ChunkSize);
     slot->upstreamChunk.bytes = (char*)calloc(1, ChunkSize);
     if (slot->clientChunk.bytes == nullptr || slot->upstreamChunk.bytes == nullptr) {
         free(slot->clientChunk.bytes);
         free(slot->upstreamChunk.bytes);
-        ClearSlot(slot);
+        ClearSlot(i);
         return 0;
     }
     InterlockedExchange(&slot->inUse, 1);
@@ -66,8 +74,19 @@ void CloseConnection(int i) {
     if (slot->clientSocket != INVALID_SOCKET) closesocket(slot->clientSocket);
     free(slot->clientChunk.bytes);
     free(slot->upstreamChunk.bytes);
-    ClearSlot(slot);
+    ClearSlot(i);
     if (InterlockedExchange(&slot->inUse, 0) != 0) SetEvent(SlotFreedEvent);
+}
+
+void CloseHalfClosedPastLimit() {
+    for (int i = 0; i < MaxConnections; ++i) {
+        RelayConnection* slot = &Connections[i];
+        if (InterlockedCompareExchange(&slot->inUse, 0, 0) == 0) continue;
+        EnterCriticalSection(&slot->lock);
+        // The time is read under the lock: no byte noted after it.
+        if (slot->inUse && IsHalfClosedPastLimit(&slot->halfClose, GetTickCount())) CloseConnection(i);
+        LeaveCriticalSection(&slot->lock);
+    }
 }
 
 void RefuseWaitingClient() {

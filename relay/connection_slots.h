@@ -6,6 +6,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include "half_close.h"
 #include "relay_step.h"
 
 const int MaxConnections = 64;  // one WaitForMultipleObjects call's worth of events
@@ -16,6 +17,7 @@ struct RelayConnection {
     SOCKET upstreamSocket;
     RelayChunk clientChunk;    // read from the client, bound upstream
     RelayChunk upstreamChunk;  // read from the upstream server, bound to the client
+    HalfCloseClock halfClose;  // how long the connection has been half-closed and quiet
     // Held for everything done with the slot's sockets and chunks; both relay
     // threads and the accepting thread take it.
     CRITICAL_SECTION lock;
@@ -32,13 +34,19 @@ int InitConnectionSlots();
 int WaitForFreeSlot();
 
 // Takes slot i (its lock held by the caller): both chunks allocated and
-// cleared. Returns 0 when a buffer cannot be had; the slot stays free.
+// cleared, both events reset. Returns 0 when a buffer cannot be had; the slot
+// stays free.
 int TakeSlot(int i);
 
-// Closes the upstream socket, then the client socket, frees both chunks and
-// marks the slot free (its lock held by the caller). A second close of the
-// same use finds nothing left to release.
+// Closes the upstream socket, then the client socket, frees both chunks,
+// resets both events and marks the slot free (its lock held by the caller).
+// A second close of the same use finds nothing left to release.
 void CloseConnection(int i);
+
+// Closes every connection that is half-closed and has carried nothing for
+// its limit. Called every half second from the relay's existing poll, so an
+// idle relay wakes no more often than before.
+void CloseHalfClosedPastLimit();
 
 // Kernel buffers of a relayed socket, each way. A wake-up can move only what
 // the buffers hold; the system's defaults on loopback hold about 100 KiB,

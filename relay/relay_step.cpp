@@ -14,6 +14,7 @@ static int SendPending(RelaySocket destination, RelayChunk* chunk) {
         // reported again; it counts as a failure.
         if (taken <= 0) return -1;
         chunk->sent += taken;
+        chunk->carried += (uint32_t)taken;
     }
     chunk->sent = 0;
     chunk->length = 0;

@@ -26,6 +26,7 @@ struct RelayChunk {
     int length;         // how many bytes the chunk holds; 0 when none is pending
     int sourceClosing;  // the source reported its orderly close: read it dry
     int ended;          // the end of the stream has been passed on
+    uint32_t carried;   // bytes the destination has taken in all (wraps around)
 };
 
 enum RelayStepOutcome {

@@ -1,6 +1,7 @@
 #include "relay_threads.h"
 
 #include "connection_slots.h"
+#include "host_lookup.h"
 #include "relay_state.h"
 
 // Every socket of a slot reports these (0x33).
@@ -9,16 +10,6 @@ static const long SlotEventMask = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE;
 static const u_long LoopbackAddress = 0x7F000001;  // 127.0.0.1
 
 enum RelaySide { ClientSide, UpstreamSide };
-
-// gethostbyname on the host text (a name or a dotted IPv4 address), asked
-// afresh for every connection; 0 when it does not resolve.
-static u_long ResolveUpstreamHost(const char* host) {
-    hostent* entry = gethostbyname(host);
-    if (entry == nullptr || entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr) return 0;
-    u_long address;
-    CopyMemory(&address, entry->h_addr_list[0], sizeof address);
-    return address;
-}
 
 // The waiting client gets what a failed upstream connect gives it: accepted
 // and closed. The slot closes with it.
@@ -29,8 +20,16 @@ static void RefuseClient(int i) {
 
 // Takes slot i for the client waiting in the backlog and starts the connect
 // to the current upstream server. The client stays in the backlog until the
-// upstream connection is up.
+// upstream connection is up. The name is looked up before the slot is taken:
+// a lookup can last as long as the name service takes, and a relay thread
+// woken for the slot must not wait for it.
 static void ConnectUpstream(int i) {
+    UpstreamServer server = CurrentUpstreamServer();
+    u_long address = server.usable ? ResolveUpstreamHost(server.host) : 0;
+    if (address == 0) {
+        RefuseWaitingClient();
+        return;
+    }
     RelayConnection* slot = &Connections[i];
     EnterCriticalSection(&slot->lock);
     if (!TakeSlot(i)) {
@@ -46,13 +45,6 @@ static void ConnectUpstream(int i) {
         return;
     }
     SizeSocketBuffers(slot->upstreamSocket);
-    UpstreamServer server = CurrentUpstreamServer();
-    u_long address = server.usable ? ResolveUpstreamHost(server.host) : 0;
-    if (address == 0) {
-        RefuseClient(i);
-        LeaveCriticalSection(&slot->lock);
-        return;
-    }
     sockaddr_in to;
     ZeroMemory(&to, sizeof to);
     to.sin_family = AF_INET;
@@ -104,13 +96,19 @@ static int AcceptClient(int i) {
 }
 
 // Runs one direction's step; closes the slot when a socket failed or both
-// directions have ended. Returns 0 once the slot is closed.
+// directions have ended, and otherwise keeps the slot's half-close clock.
+// Returns 0 once the slot is closed.
 static int RunStep(int i, SOCKET source, SOCKET destination, RelayChunk* chunk) {
     RelayConnection* slot = &Connections[i];
+    uint32_t carriedBefore = chunk->carried;
     RelayStepOutcome outcome = RelayStep(source, destination, chunk);
     if (outcome == RelayBroken || (slot->clientChunk.ended && slot->upstreamChunk.ended)) {
         CloseConnection(i);
         return 0;
+    }
+    // Only a half-closed connection keeps time; a fully open one reads no clock.
+    if (slot->halfClose.halfClosed || IsHalfClosed(&slot->clientChunk, &slot->upstreamChunk)) {
+        FollowStep(&slot->halfClose, 1, chunk->carried != carriedBefore, GetTickCount());
     }
     return 1;
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "relay/half_close.h"
+
 #include <string>
 #include <vector>
 
@@ -268,6 +270,70 @@ TEST_F(RelayProcessTest, SixtyFourConnectionsAtOnceAndTheNextWhenOneFrees) {
 
     for (int i = 0; i < Slots; ++i) {
         if (i == 10) continue;
+        closesocket(clients[i]);
+        closesocket(servers[i]);
+    }
+    closesocket(waiting);
+    closesocket(late);
+}
+
+TEST_F(RelayProcessTest, HalfClosedConnectionsThatCarryNothingEndAfterTheLimitOthersStay) {
+    TestServer upstream;
+    StartRelay(upstream.Address());
+    const int Slots = 64;
+    const int Open = 0;     // fully open and quiet: stays as long as its peers keep it
+    const int Trickle = 1;  // half-closed, but a byte passes now and then
+    const DWORD TrickleEvery = HalfClosedIdleLimit / 3;
+    std::vector<SOCKET> clients, servers;
+    for (int i = 0; i < Slots; ++i) {
+        clients.push_back(ConnectTo(port));
+        SOCKET server = upstream.Accept(StartWait);
+        ASSERT_NE(server, INVALID_SOCKET) << "connection " << i;
+        servers.push_back(server);
+    }
+    ExpectRoundTrip(clients[Open], servers[Open], "open");
+
+    // Every client but the open one ends its request; no server ever closes its side.
+    DWORD halfClosedAt = GetTickCount();
+    for (int i = 0; i < Slots; ++i) {
+        if (i != Open) shutdown(clients[i], SD_SEND);
+    }
+    for (int i = 0; i < Slots; ++i) {
+        if (i == Open) continue;
+        bool ended = false;
+        ReceiveUntilEnd(servers[i], &ended, 5000);
+        ASSERT_TRUE(ended) << "the half-close of connection " << i << " did not reach its server";
+    }
+
+    SOCKET waiting = ConnectTo(port);  // lands in the listen backlog: every slot is taken
+    ASSERT_NE(waiting, INVALID_SOCKET);
+    ASSERT_TRUE(SendAll(waiting, "ping waiting"));
+    SOCKET late = INVALID_SOCKET;
+    DWORD lastTrickle = halfClosedAt;
+    while (late == INVALID_SOCKET && GetTickCount() - halfClosedAt < HalfClosedIdleLimit + 15000) {
+        late = upstream.Accept(500);
+        if (late == INVALID_SOCKET && GetTickCount() - lastTrickle >= TrickleEvery) {
+            ASSERT_TRUE(SendAll(servers[Trickle], "t"));
+            ASSERT_EQ(ReceiveBytes(clients[Trickle], 1), "t");
+            lastTrickle = GetTickCount();
+        }
+    }
+    DWORD servedAfter = GetTickCount() - halfClosedAt;
+    ASSERT_NE(late, INVALID_SOCKET) << "no slot freed: the half-closed connections keep theirs";
+    EXPECT_GE(servedAfter, HalfClosedIdleLimit - 1000) << "a half-closed connection ended before its limit";
+    EXPECT_EQ(ReceiveBytes(late, 12), "ping waiting");
+
+    // The quiet half-closed connections have ended at both ends.
+    for (int i = 0; i < Slots; ++i) {
+        if (i == Open || i == Trickle) continue;
+        EXPECT_TRUE(SeesClosed(servers[i])) << "server of connection " << i;
+        EXPECT_TRUE(SeesClosed(clients[i])) << "client of connection " << i;
+    }
+    ASSERT_TRUE(SendAll(servers[Trickle], "still there"));
+    EXPECT_EQ(ReceiveBytes(clients[Trickle], 11), "still there");
+    ExpectRoundTrip(clients[Open], servers[Open], "open after the limit");
+
+    for (int i = 0; i < Slots; ++i) {
         closesocket(clients[i]);
         closesocket(servers[i]);
     }

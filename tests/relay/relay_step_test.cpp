@@ -12,7 +12,7 @@ class RelayStepTest : public ::testing::Test {
 protected:
     void SetUp() override {
         buffer.assign(ChunkSize, '\0');
-        chunk = RelayChunk{buffer.data(), 0, 0, 0, 0};
+        chunk = RelayChunk{buffer.data(), 0, 0, 0, 0, 0};
     }
     RelayStepOutcome Step() { return RelayStep(AsSocket(&source), AsSocket(&destination), &chunk); }
     static std::string RandomBytes(size_t count, unsigned seed) {
@@ -43,6 +43,7 @@ TEST_F(RelayStepTest, PendingChunkHoldsTheSourceUntilItHasGoneOut) {
     EXPECT_EQ(Step(), RelayWaiting);
     EXPECT_TRUE(HasPendingChunk(&chunk));
     EXPECT_EQ(chunk.sent, 1000);
+    EXPECT_EQ(chunk.carried, 1000u);  // what the destination took, not what was read
     EXPECT_EQ(source.readPosition, (size_t)ChunkSize);  // nothing read beyond the pending chunk
 
     // The destination reports room again: the rest goes out and the source is read again at once.
@@ -50,6 +51,7 @@ TEST_F(RelayStepTest, PendingChunkHoldsTheSourceUntilItHasGoneOut) {
     EXPECT_EQ(Step(), RelayWaiting);
     EXPECT_EQ(destination.received, source.incoming);
     EXPECT_FALSE(HasPendingChunk(&chunk));
+    EXPECT_EQ(chunk.carried, (uint32_t)source.incoming.size());
 }
 
 TEST_F(RelayStepTest, SlowDestinationReceivesEverythingInOrder) {
