@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "catalogue_fixture.h"
-#include "manager/catalogue/ini_profile.h"
+#include "tests/support/ini_profile.h"
 
 // Plays the main window: records what the load does and answers the save.
 class FakeManager : public ManagerStateAccess {

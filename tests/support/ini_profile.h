@@ -32,7 +32,7 @@
 #include <string>
 #include <vector>
 
-#include "profile_store.h"
+#include "manager/catalogue/profile_store.h"
 
 struct IniEntry {
     std::string name;
