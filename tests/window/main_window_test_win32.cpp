@@ -487,3 +487,32 @@ TEST_F(MainWindowTest, TheDragTimerRunsOnlyWhileABarIsDragged) {
     PumpMessages(window);
     EXPECT_FALSE(TimerArrives(window, 300));
 }
+
+// Where the system puts a maximised window of its default kind.
+static RECT PlainMaximizedRect() {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "TessaronPlainWindow";
+    RegisterClassA(&windowClass);
+    HWND plain = CreateWindowA("TessaronPlainWindow", "plain", WS_OVERLAPPEDWINDOW, 100, 100, 500, 400, nullptr,
+                               nullptr, windowClass.hInstance, nullptr);
+    ShowWindow(plain, SW_MAXIMIZE);
+    RECT rect;
+    GetWindowRect(plain, &rect);
+    DestroyWindow(plain);
+    return rect;
+}
+
+// Its title bar on the screen, its frame just beyond the work area's edges.
+TEST_F(MainWindowTest, MaximisedWindowSitsLikeAnyOtherWindow) {
+    RECT plain = PlainMaximizedRect();
+    ShowWindow(window, SW_MAXIMIZE);
+    ASSERT_TRUE(IsZoomed(window));
+    RECT rect;
+    GetWindowRect(window, &rect);
+    EXPECT_EQ(rect.left, plain.left);
+    EXPECT_EQ(rect.top, plain.top);
+    EXPECT_EQ(rect.right, plain.right);
+    EXPECT_EQ(rect.bottom, plain.bottom);
+}
