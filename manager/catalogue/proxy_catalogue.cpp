@@ -28,7 +28,7 @@ static int IsValidSlot(int slot) { return slot >= 0 && slot < CategorySlotCount;
 
 int IsBuiltInSlot(int slot) { return slot >= UserSlotCount && slot < CategorySlotCount; }
 
-static int CanBeStored(const char* address) { return std::strpbrk(address, ";\r\n") == nullptr; }
+int FitsCatalogueFile(const char* address) { return std::strpbrk(address, ";\r\n") == nullptr; }
 
 static const char* TypeText(int typeFlag) { return typeFlag == Http ? TypeHttpText : TypeSocksText; }
 
@@ -45,7 +45,7 @@ int AddServerRow(ProxyCatalogue* catalogue, int slot, const char* address, int t
     if (!IsValidSlot(slot)) return AddInvalid;
     std::string text = RowText(address);
     const char* colon = std::strchr(text.c_str(), ':');
-    if (colon == nullptr || ReadNumber(colon + 1) == 0 || !CanBeStored(text.c_str())) return AddInvalid;
+    if (colon == nullptr || ReadNumber(colon + 1) == 0 || !FitsCatalogueFile(text.c_str())) return AddInvalid;
     ServerList& list = catalogue->lists[slot];
     if (list.ContainsAddress(text.c_str())) return AddDuplicate;
 

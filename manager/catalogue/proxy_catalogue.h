@@ -50,6 +50,10 @@ struct ProxyCatalogue {
 // no user slot taken, "My Proxy Servers" current.
 void InitCatalogue(ProxyCatalogue* catalogue, CatalogueObserver* observer);
 
+// Whether an address text can be stored in the catalogue file, whose lines
+// are ';'-separated fields: it holds no ';', CR or LF.
+int FitsCatalogueFile(const char* address);
+
 // Appends a server to a slot's list. Returns the new row's index, or
 // AddInvalid (no ':', a port part that reads as 0, or an address holding
 // ';', CR or LF, which the catalogue file cannot carry), or AddDuplicate (the
