@@ -22,6 +22,7 @@ void InitCatalogue(ProxyCatalogue* catalogue, CatalogueObserver* observer) {
     for (int& flag : catalogue->slotInUse) flag = 0;
     catalogue->currentSlot = MyProxyServersSlot;
     catalogue->observer = observer;
+    catalogue->fileUnread = 0;
 }
 
 static int IsValidSlot(int slot) { return slot >= 0 && slot < CategorySlotCount; }

@@ -44,6 +44,7 @@ struct ProxyCatalogue {
     int slotInUse[UserSlotCount];
     int currentSlot;                   // the list the server view shows
     CatalogueObserver* observer;       // may be null
+    int fileUnread;                    // the catalogue file existed at load but could not be read
 };
 
 // An empty catalogue: 19 empty lists, the three built-in categories,
