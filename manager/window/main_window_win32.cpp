@@ -470,6 +470,10 @@ static void LoadStoredState(MainWindow* main) {
     WindowsProfile settings(main->paths.settings);
     FileCatalogueStorage storage(main->paths.catalogue);
     LoadState(&main->catalogue, &settings, &storage, main, &main->flags);
+    // The servers of user categories are saved only under the names that
+    // config.ini holds: when it could not be read, the catalogue file is
+    // kept at the save as well.
+    if (main->paths.settingsUnread) main->catalogue.fileUnread = 1;
 }
 
 static void SetWindowIcons(MainWindow* main) {
