@@ -65,7 +65,9 @@ void ReadCatalogue(ProxyCatalogue* catalogue, ProfileStore* settings, CatalogueS
             catalogue->observer->CategoryInserted((int)catalogue->categories.size() - 1);
     }
     std::string text;
-    if (!storage->ReadCatalogueText(&text)) return;
+    int read = storage->ReadCatalogueText(&text);
+    if (read == CatalogueUnreadable) catalogue->fileUnread = 1;
+    if (read != CatalogueRead) return;
     // A view hears of the read rows once per list, not once per line and
     // field: tens of thousands of single updates would each redraw.
     CatalogueObserver* observer = catalogue->observer;
@@ -128,5 +130,5 @@ void WriteCatalogue(const ProxyCatalogue* catalogue, ProfileStore* settings, Cat
         CategoryKey(catalogue->categories[i].slot, key, sizeof key);
         settings->WriteText(CategoriesSection, key, catalogue->categories[i].label.c_str());
     }
-    storage->WriteCatalogueText(FormatCatalogueText(catalogue));
+    storage->WriteCatalogueText(FormatCatalogueText(catalogue), catalogue->fileUnread);
 }

@@ -10,17 +10,26 @@
 #include "profile_store.h"
 #include "proxy_catalogue.h"
 
+// What reading the catalogue file gave.
+enum CatalogueReadResult { CatalogueMissing = 0, CatalogueRead = 1, CatalogueUnreadable = 2 };
+
 // Where the catalogue file's text comes from and goes to.
 class CatalogueStorage {
 public:
     virtual ~CatalogueStorage() {}
-    // The whole file; 0 when it is missing or cannot be read.
+    // The whole file: CatalogueRead, or CatalogueMissing, or
+    // CatalogueUnreadable when it exists but cannot be read (held by another
+    // program, access denied).
     virtual int ReadCatalogueText(std::string* text) = 0;
-    // Replaces the file; the old one stays whole until the new one is.
-    virtual void WriteCatalogueText(const std::string& text) = 0;
+    // Replaces the file; the old one stays whole until the new one is. With
+    // keepOld (the file could not be read at load, so the text does not hold
+    // its servers) the old file is first kept beside the new one; when that
+    // fails nothing is written.
+    virtual void WriteCatalogueText(const std::string& text, int keepOld) = 0;
 };
 
-// The category names (keys cat0 to cat15), then the servers.
+// The category names (keys cat0 to cat15), then the servers. A file that
+// exists but cannot be read is noted in the catalogue, so that the save keeps it.
 void ReadCatalogue(ProxyCatalogue* catalogue, ProfileStore* settings, CatalogueStorage* storage);
 void WriteCatalogue(const ProxyCatalogue* catalogue, ProfileStore* settings, CatalogueStorage* storage);
 

@@ -14,6 +14,8 @@ static const char* const DataFolderName = "\\Tessaron";
 static const char* const SettingsFileName = "\\Tessaron\\config.ini";
 static const char* const CatalogueFileName = "\\Tessaron\\proxylist.dat";
 static const char* const TemporarySuffix = ".new";
+static const char* const UnreadSuffix = ".unread";
+static const int KeptFileLimit = 1000;  // path.unread to path.unread1000
 static const char* const RunKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 static const char* const AutorunValueName = "Tessaron";
 static const char* const HiddenStartArgument = " h";
@@ -22,11 +24,19 @@ static void JoinPath(char* out, const char* folder, const char* name) {
     std::snprintf(out, PathSize, "%s%s", folder, name);
 }
 
-static int CanOpenForReading(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
+// Whether a failed open means that there is no such file, rather than one
+// that is held by another program or may not be read.
+static int IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+enum FileState { FileMissing, FileReadable, FileUnreadable };
+
+// Opened as the profile API opens it, so that readable means readable to it.
+static FileState ProbeSettingsFile(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return IsMissing(GetLastError()) ? FileMissing : FileUnreadable;
     CloseHandle(file);
-    return 1;
+    return FileReadable;
 }
 
 void PrepareDataFolder(DataPaths* paths) {
@@ -35,7 +45,9 @@ void PrepareDataFolder(DataPaths* paths) {
     JoinPath(paths->folder, documents, DataFolderName);
     CreateDirectoryA(paths->folder, nullptr);
     JoinPath(paths->settings, documents, SettingsFileName);
-    if (!CanOpenForReading(paths->settings)) {
+    FileState state = ProbeSettingsFile(paths->settings);
+    paths->settingsUnread = state == FileUnreadable;
+    if (state == FileMissing) {
         WindowsProfile settings(paths->settings);
         WriteFirstRunDefaults(&settings);
         FlushProfile(paths->settings);
@@ -45,21 +57,39 @@ void PrepareDataFolder(DataPaths* paths) {
 
 FileCatalogueStorage::FileCatalogueStorage(const char* filePath) { CopyText(path, PathSize, filePath); }
 
+// Other readers may hold the file meanwhile; a writer may not.
 int FileCatalogueStorage::ReadCatalogueText(std::string* text) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
     text->clear();
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return IsMissing(GetLastError()) ? CatalogueMissing : CatalogueUnreadable;
     char buffer[1 << 16];
     DWORD got = 0;
     int ok = 1;
     // The whole file, whatever its size.
     while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr)) && got > 0) text->append(buffer, got);
     CloseHandle(file);
-    return ok != 0;
+    if (ok) return CatalogueRead;
+    text->clear();
+    return CatalogueUnreadable;
 }
 
-void FileCatalogueStorage::WriteCatalogueText(const std::string& text) {
+void FileCatalogueStorage::WriteCatalogueText(const std::string& text, int keepOld) {
+    if (keepOld && !KeepUnreadFile(path)) return;
     ReplaceFileContents(path, text.data(), (unsigned long)text.size());
+}
+
+int KeepUnreadFile(const char* path) {
+    for (int number = 1; number <= KeptFileLimit; ++number) {
+        char kept[PathSize + 16];
+        if (number == 1) std::snprintf(kept, sizeof kept, "%s%s", path, UnreadSuffix);
+        else std::snprintf(kept, sizeof kept, "%s%s%d", path, UnreadSuffix, number);
+        if (CopyFileA(path, kept, TRUE)) return 1;
+        DWORD error = GetLastError();
+        if (IsMissing(error)) return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return 0;
+    }
+    return 0;
 }
 
 int ReplaceFileContents(const char* path, const char* bytes, unsigned long length) {
@@ -88,9 +118,11 @@ void BeginSettingsSave(const char* settingsPath, char savePath[PathSize + 8]) {
     if (!CopyFileA(settingsPath, savePath, FALSE)) DeleteFileA(savePath);
 }
 
-void FinishSettingsSave(const char* settingsPath, const char* savePath) {
+void FinishSettingsSave(const char* settingsPath, const char* savePath, int keepOld) {
     FlushProfile(savePath);
-    if (!MoveFileExA(savePath, settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) DeleteFileA(savePath);
+    if ((keepOld && !KeepUnreadFile(settingsPath)) ||
+        !MoveFileExA(savePath, settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        DeleteFileA(savePath);
 }
 
 void SetAutorun(int flag) {

@@ -24,13 +24,14 @@ void InitCatalogue(ProxyCatalogue* catalogue, CatalogueObserver* observer) {
     for (int& flag : catalogue->slotInUse) flag = 0;
     catalogue->currentSlot = MyProxyServersSlot;
     catalogue->observer = observer;
+    catalogue->fileUnread = 0;
 }
 
 static int IsValidSlot(int slot) { return slot >= 0 && slot < CategorySlotCount; }
 
 int IsBuiltInSlot(int slot) { return slot >= UserSlotCount && slot < CategorySlotCount; }
 
-static int CanBeStored(const char* address) { return std::strpbrk(address, ";\r\n") == nullptr; }
+int FitsCatalogueFile(const char* address) { return std::strpbrk(address, ";\r\n") == nullptr; }
 
 static const char* TypeText(int typeFlag) { return typeFlag == Http ? TypeHttpText : TypeSocksText; }
 
@@ -50,7 +51,7 @@ static int AppendServer(ProxyCatalogue* catalogue, int slot, std::string address
     // A row holds a C text of at most 255 characters.
     address.resize(std::min(std::strlen(address.c_str()), (size_t)RowTextSize - 1));
     const char* colon = std::strchr(address.c_str(), ':');
-    if (colon == nullptr || ReadNumber(colon + 1) == 0 || !CanBeStored(address.c_str())) return AddInvalid;
+    if (colon == nullptr || ReadNumber(colon + 1) == 0 || !FitsCatalogueFile(address.c_str())) return AddInvalid;
 
     ProxyServer server;
     server.text[ServerAddress] = std::move(address);

@@ -44,11 +44,16 @@ struct ProxyCatalogue {
     int slotInUse[UserSlotCount];
     int currentSlot;                   // the list the server view shows
     CatalogueObserver* observer;       // may be null
+    int fileUnread;                    // the catalogue file existed at load but could not be read
 };
 
 // An empty catalogue: 19 empty lists, the three built-in categories,
 // no user slot taken, "My Proxy Servers" current.
 void InitCatalogue(ProxyCatalogue* catalogue, CatalogueObserver* observer);
+
+// Whether an address text can be stored in the catalogue file, whose lines
+// are ';'-separated fields: it holds no ';', CR or LF.
+int FitsCatalogueFile(const char* address);
 
 // Appends a server to a slot's list. Returns the new row's index, or
 // AddInvalid (no ':', a port part that reads as 0, or an address holding

@@ -55,6 +55,7 @@ static const char* StoredPortStatus(const std::string& status) {
 
 static void LoadMappedPorts(ProfileStore* settings, ManagerStateAccess* manager) {
     int count = settings->ReadInt(MainSection, PortsCountKey, 0);
+    if (count > MappedPortLimit) count = MappedPortLimit;
     for (int row = 0; row < count; ++row) {
         char section[32];
         PortSection(row, section, sizeof section);

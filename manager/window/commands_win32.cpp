@@ -136,7 +136,7 @@ static void SaveManagerState(MainWindow* main) {
         FileCatalogueStorage storage(main->paths.catalogue);
         SaveState(&main->catalogue, &settings, &storage, main, &main->flags);
     }
-    FinishSettingsSave(main->paths.settings, savePath);
+    FinishSettingsSave(main->paths.settings, savePath, main->paths.settingsUnread);
 }
 
 static void ExitManager(MainWindow* main, int) {

@@ -6,6 +6,7 @@
 #include "../../shared/address_text.h"
 #include "../../shared/number_text.h"
 #include "../catalogue/catalogue_texts.h"
+#include "../catalogue/proxy_catalogue.h"
 #include "window_texts.h"
 
 static const size_t AddModePortCharacters = 15;
@@ -25,10 +26,14 @@ ServerDialogData ServerDialogForRow(const char* address, const char* type) {
     return data;
 }
 
+// The address is stored as typed, except for an added server's port, which
+// is rewritten in decimal: what the catalogue file cannot hold is refused
+// here, with the host's message, rather than lost at the next start.
 DialogProblem CheckServerDialog(const ServerDialogData& data, int hostControl, int portControl) {
-    if (data.host.empty()) return Warning(ServerHostMissing, hostControl);
+    if (data.host.empty() || !FitsCatalogueFile(data.host.c_str())) return Warning(ServerHostMissing, hostControl);
     if (data.port.empty() || ReadNumber(data.port.c_str()) == 0)
         return Warning(data.mode == AddMode ? ServerPortMissingAdd : ServerPortMissingEdit, portControl);
+    if (data.mode == EditMode && !FitsCatalogueFile(data.port.c_str())) return Warning(ServerHostMissing, hostControl);
     return NoProblem();
 }
 

@@ -3,6 +3,8 @@
 // usable, and the limits of a splitter drag. All values are pixels.
 #pragma once
 
+#include "../catalogue/settings.h"
+
 struct Box {
     int left;
     int top;
@@ -52,6 +54,29 @@ LayoutResult LayOut(const LayoutInput& in);
 // Where the cursor is confined while a bar is dragged (screen coordinates).
 Box HorizontalDragArea(Box window);
 Box VerticalDragArea(Box window);
+
+// A bar's client position (the horizontal bar's top, the vertical bar's
+// left edge) held where a drag could have put it, so that the lists on both
+// sides stay in sight whatever was stored or the window's size became.
+// window: the window's screen rectangle; clientTop, clientLeft: where its
+// client area begins on the screen.
+int HeldSplitterTop(int top, Box window, int clientTop);
+int HeldSplitterLeft(int left, Box window, int clientLeft);
+
+// A stored window rectangle (any values) as a box on the screen: each size
+// at least the minimum, the far edges held within int.
+Box StoredWindowBox(const WindowRect& stored);
+
+// A stored window rectangle fitted to the work area of the monitor nearest
+// to it: each size at least the minimum and at most the work area's; moved
+// into the work area along a side where it had to shrink, and wholly when it
+// lay on no monitor at all (one since unplugged). A rectangle that fits
+// stays as it is.
+WindowRect FitWindowRect(const WindowRect& stored, Box workArea, int onAMonitor);
+
+// GetWindowPlacement's rectangles are in workspace coordinates, offset from
+// the screen's by the space the taskbar takes on the window's monitor.
+Box WorkspaceToScreen(Box rect, Box monitor, Box workArea);
 
 // A drag starts only with the left button alone (no other button, Shift or Ctrl).
 const unsigned LeftButtonState = 0x0001;

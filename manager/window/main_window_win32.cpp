@@ -205,6 +205,7 @@ void HideManager(MainWindow* main) { ShowWindow(main->window, SW_HIDE); }
 // ---- layout ----
 
 static Box ToBox(const RECT& rect) { return Box{rect.left, rect.top, rect.right, rect.bottom}; }
+static RECT ToRect(const Box& box) { return RECT{box.left, box.top, box.right, box.bottom}; }
 
 static Box ChildBox(MainWindow* main, HWND child) {
     RECT rect;
@@ -225,8 +226,37 @@ static void CorrectWindowRect(MainWindow* main) {
     if (std::memcmp(&now, &corrected, sizeof now) != 0) MoveChild(main->window, corrected);
 }
 
+// The bars' client positions held where a drag could put them in the
+// window as it is now.
+static void HoldSplitters(MainWindow* main, int* top, int* left) {
+    RECT window;
+    GetWindowRect(main->window, &window);
+    POINT client = {0, 0};
+    ClientToScreen(main->window, &client);
+    *top = HeldSplitterTop(*top, ToBox(window), client.y);
+    *left = HeldSplitterLeft(*left, ToBox(window), client.x);
+}
+
+static void MoveBar(HWND bar, int x, int y) {
+    SetWindowPos(bar, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+}
+
+// A bar left beyond the window by a stored value or by a window made
+// smaller moves back in, keeping its size.
+static void KeepSplittersInWindow(MainWindow* main) {
+    HWND horizontal = GetDlgItem(main->window, IDC_SPLITTER_TOP);
+    HWND vertical = GetDlgItem(main->window, IDC_SPLITTER_LEFT);
+    Box h = ChildBox(main, horizontal);
+    Box v = ChildBox(main, vertical);
+    int top = h.top, left = v.left;
+    HoldSplitters(main, &top, &left);
+    if (top != h.top) MoveBar(horizontal, h.left, top);
+    if (left != v.left) MoveBar(vertical, left, v.top);
+}
+
 void LayOutWindow(MainWindow* main) {
     CorrectWindowRect(main);
+    KeepSplittersInWindow(main);
     RECT client;
     GetClientRect(main->window, &client);
     RECT status;
@@ -265,8 +295,6 @@ void LayOutWindow(MainWindow* main) {
 // dragged: left running all the time it keeps an idle manager busy.
 const UINT_PTR SplitterTimerId = 0;
 const UINT SplitterTimerPeriodMs = 1;
-
-static RECT ToRect(const Box& box) { return RECT{box.left, box.top, box.right, box.bottom}; }
 
 static int TryStartDrag(MainWindow* main, int barId, Box (*area)(Box), int state, unsigned keyState, int x, int y) {
     HWND bar = GetDlgItem(main->window, barId);
@@ -317,14 +345,32 @@ void FollowSplitterDrag(MainWindow* main) {
 
 int MainWindow::IsMaximized() { return IsZoomed(window) != 0; }
 
-WindowRect MainWindow::OuterRect() {
-    RECT rect;
-    GetWindowRect(window, &rect);
-    return WindowRect{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+static MONITORINFO MonitorInfo(HMONITOR monitor) {
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    GetMonitorInfoA(monitor, &info);
+    return info;
 }
 
+// The restored rectangle, also while the window is minimised (its screen
+// rectangle is then the icon's, far off the screen).
+WindowRect MainWindow::OuterRect() {
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
+    GetWindowPlacement(window, &placement);
+    MONITORINFO monitor = MonitorInfo(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
+    Box rect = WorkspaceToScreen(ToBox(placement.rcNormalPosition), ToBox(monitor.rcMonitor), ToBox(monitor.rcWork));
+    return WindowRect{rect.left, rect.top, Width(rect), Height(rect)};
+}
+
+// Fitted to the work area of the nearest monitor: a stored rectangle may be
+// larger than the screen, or lie where a monitor no longer is.
 void MainWindow::PlaceWindow(const WindowRect& rect) {
-    MoveWindow(window, rect.left, rect.top, rect.width, rect.height, TRUE);
+    RECT stored = ToRect(StoredWindowBox(rect));
+    int onAMonitor = MonitorFromRect(&stored, MONITOR_DEFAULTTONULL) != nullptr;
+    MONITORINFO monitor = MonitorInfo(MonitorFromRect(&stored, MONITOR_DEFAULTTONEAREST));
+    WindowRect fitted = FitWindowRect(rect, ToBox(monitor.rcWork), onAMonitor);
+    MoveWindow(window, fitted.left, fitted.top, fitted.width, fitted.height, TRUE);
 }
 
 void MainWindow::SizeWindow(int width, int height) {
@@ -335,6 +381,7 @@ int MainWindow::SplitterTop() { return ChildBox(this, GetDlgItem(window, IDC_SPL
 int MainWindow::SplitterLeft() { return ChildBox(this, GetDlgItem(window, IDC_SPLITTER_LEFT)).left; }
 
 void MainWindow::PlaceSplitters(int top, int left) {
+    HoldSplitters(this, &top, &left);
     MoveWindow(GetDlgItem(window, IDC_SPLITTER_TOP), 0, top, SplitterFullLength, SplitterThickness, FALSE);
     MoveWindow(GetDlgItem(window, IDC_SPLITTER_LEFT), left, 0, SplitterThickness, SplitterFullLength, FALSE);
 }
@@ -455,6 +502,10 @@ static void LoadStoredState(MainWindow* main) {
     WindowsProfile settings(main->paths.settings);
     FileCatalogueStorage storage(main->paths.catalogue);
     LoadState(&main->catalogue, &settings, &storage, main, &main->flags);
+    // The servers of user categories are saved only under the names that
+    // config.ini holds: when it could not be read, the catalogue file is
+    // kept at the save as well.
+    if (main->paths.settingsUnread) main->catalogue.fileUnread = 1;
 }
 
 static void SetWindowIcons(MainWindow* main) {

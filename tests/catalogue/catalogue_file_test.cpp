@@ -194,3 +194,30 @@ TEST_F(CatalogueFileTest, MissingFileGivesAnEmptyCatalogue) {
     EXPECT_EQ(catalogue.categories.size(), 4u);
     for (const ServerList& list : catalogue.lists) EXPECT_EQ(list.Count(), 0);
 }
+
+// A file that exists but could not be read is kept at the save, beside the
+// new one; a missing or a read one is simply replaced.
+TEST_F(CatalogueFileTest, FileThatCouldNotBeReadIsKeptAtTheSave) {
+    struct Case {
+        bool exists;
+        bool unreadable;
+        size_t kept;
+    };
+    const Case cases[] = {{true, true, 1}, {false, false, 0}, {true, false, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.exists) + " " + std::to_string(c.unreadable));
+        InitCatalogue(&catalogue, nullptr);
+        storage = MemoryStorage();
+        storage.text = "mine:1;0;0;;;16\r\n";
+        storage.exists = c.exists;
+        storage.unreadable = c.unreadable;
+        ReadCatalogue(&catalogue, &settings, &storage);
+        EXPECT_EQ(catalogue.lists[MyProxyServersSlot].Count(), c.exists && !c.unreadable ? 1 : 0);
+        AddServerRow(&catalogue, NewSlot, "new:1", Http, StatusCodeUntested);
+        WriteCatalogue(&catalogue, &settings, &storage);
+        ASSERT_EQ(storage.kept.size(), c.kept);
+        if (c.kept > 0) {
+            EXPECT_EQ(storage.kept[0], "mine:1;0;0;;;16\r\n");
+        }
+    }
+}

@@ -70,18 +70,22 @@ public:
     std::vector<std::string> writes;
 };
 
-// The catalogue file kept in memory.
+// The catalogue file kept in memory; an unreadable one reads as nothing.
 class MemoryStorage : public CatalogueStorage {
 public:
     int ReadCatalogueText(std::string* out) override {
-        if (!exists) return 0;
+        if (!exists) return CatalogueMissing;
+        if (unreadable) return CatalogueUnreadable;
         *out = text;
-        return 1;
+        return CatalogueRead;
     }
-    void WriteCatalogueText(const std::string& written) override {
+    void WriteCatalogueText(const std::string& written, int keepOld) override {
+        if (keepOld) kept.push_back(text);
         text = written;
         exists = true;
     }
     std::string text;
     bool exists = false;
+    bool unreadable = false;
+    std::vector<std::string> kept;  // old texts kept beside, oldest first
 };

@@ -65,6 +65,58 @@ TEST_F(DataFolderTest, FirstStartCreatesTheFolderAndSeedsTheDefaultsOnce) {
     EXPECT_STREQ(text, "Mine");
 }
 
+// Another program (an antivirus, a sync client) holding a file open,
+// sharing it or not.
+const DWORD ShareNothing = 0;
+const DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+class HeldFile {
+public:
+    HeldFile(const std::string& path, DWORD share) {
+        handle =
+            CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    ~HeldFile() { Release(); }
+    bool Held() const { return handle != INVALID_HANDLE_VALUE; }
+    void Release() {
+        if (Held()) CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE handle;
+};
+
+static bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+static const char* const UserSettings =
+    "[main]\r\nports_count=2\r\n[port0]\r\nname=Mine\r\nport=8118\r\nstatus=1\r\nserver=None\r\n"
+    "[port1]\r\nname=Other\r\nport=8119\r\nstatus=0\r\nserver=None\r\n[categories]\r\ncat0=Work(1)\r\n";
+
+// Only a missing config.ini gets the first-run defaults: one held by
+// another program keeps the user's ports.
+TEST_F(DataFolderTest, SettingsFileHeldByAnotherProgramIsNotSeeded) {
+    std::string settings = documents + "\\Tessaron\\config.ini";
+    CreateDirectoryA((documents + "\\Tessaron").c_str(), nullptr);
+    struct Case {
+        DWORD share;
+        int unread;  // what the save will know of it
+    };
+    const Case cases[] = {{ShareNothing, 1}, {ShareAll, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.share);
+        WriteFileBytes(settings, UserSettings);
+        DataPaths paths;
+        {
+            HeldFile held(settings, c.share);
+            ASSERT_TRUE(held.Held());
+            PrepareDataFolder(&paths);
+        }
+        EXPECT_EQ(paths.settingsUnread, c.unread);
+        EXPECT_EQ(ReadFileBytes(settings), UserSettings);
+    }
+}
+
 // The main window's part of the save, fixed.
 class StillManager : public ManagerStateAccess {
 public:
@@ -90,7 +142,7 @@ static void SaveThroughFiles(const DataPaths& paths, const ProxyCatalogue& catal
     FileCatalogueStorage storage(paths.catalogue);
     ManagerFlags flags = {1, 1};
     SaveState(&catalogue, &settings, &storage, manager, &flags);
-    FinishSettingsSave(paths.settings, savePath);
+    FinishSettingsSave(paths.settings, savePath, paths.settingsUnread);
 }
 
 TEST_F(DataFolderTest, SaveWritesTheSameCatalogueBytesAndKeepsLeftoverSections) {
@@ -121,6 +173,9 @@ TEST_F(DataFolderTest, SaveWritesTheSameCatalogueBytesAndKeepsLeftoverSections) 
     EXPECT_EQ(ReadFileBytes(paths.catalogue), FormatCatalogueText(&catalogue));
     EXPECT_EQ(ReadFileBytes(paths.catalogue), "10.0.0.1:3128;0;2;312;2009.7.30 13:4;16\r\nw:1;1;1;;;0\r\n");
     EXPECT_EQ(GetFileAttributesA((std::string(paths.settings) + ".new").c_str()), INVALID_FILE_ATTRIBUTES);
+    // Files that were read are replaced, not kept.
+    EXPECT_FALSE(Exists(std::string(paths.settings) + ".unread"));
+    EXPECT_FALSE(Exists(std::string(paths.catalogue) + ".unread"));
 
     WindowsProfile settings(paths.settings);
     char text[256];
@@ -140,6 +195,77 @@ TEST_F(DataFolderTest, SaveWritesTheSameCatalogueBytesAndKeepsLeftoverSections) 
     LoadState(&loaded, &settings, &storage, &next, &flags);
     EXPECT_EQ(FormatCatalogueText(&loaded), FormatCatalogueText(&catalogue));
     EXPECT_EQ(next.ports.size(), 2u);
+}
+
+// Both files held while the manager starts and free again at its Exit: the
+// save, made from what could be read (nothing), keeps each old file beside
+// the new one, and never over a file kept earlier.
+TEST_F(DataFolderTest, FilesUnreadAtStartAreKeptBesideTheSavedOnes) {
+    std::string folder = documents + "\\Tessaron";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string catalogues[] = {"kept:1;0;2;40;2009.7.30 13:4;16\r\nw:2;1;0;;;0\r\n", "second:1;0;0;;;17\r\n"};
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        WriteFileBytes(folder + "\\config.ini", UserSettings);
+        WriteFileBytes(folder + "\\proxylist.dat", catalogues[round]);
+        DataPaths paths;
+        ProxyCatalogue catalogue;
+        InitCatalogue(&catalogue, nullptr);
+        StillManager manager;
+        {
+            HeldFile heldSettings(folder + "\\config.ini", ShareNothing);
+            HeldFile heldCatalogue(folder + "\\proxylist.dat", ShareNothing);
+            ASSERT_TRUE(heldSettings.Held() && heldCatalogue.Held());
+            PrepareDataFolder(&paths);
+            WindowsProfile settings(paths.settings);
+            FileCatalogueStorage storage(paths.catalogue);
+            ManagerFlags flags = {0, 0};
+            LoadState(&catalogue, &settings, &storage, &manager, &flags);
+        }
+        EXPECT_EQ(catalogue.lists[MyProxyServersSlot].Count(), 0);
+        EXPECT_TRUE(manager.ports.empty());
+        AddServerRow(&catalogue, NewSlot, "added:1", Http, StatusCodeUntested);
+        SaveThroughFiles(paths, catalogue, &manager);
+
+        EXPECT_EQ(ReadFileBytes(paths.catalogue), "added:1;0;0;;;17\r\n");
+        WindowsProfile saved(paths.settings);
+        EXPECT_EQ(saved.ReadInt("main", "ports_count", -1), 0);
+    }
+    EXPECT_EQ(ReadFileBytes(folder + "\\proxylist.dat.unread"), catalogues[0]);
+    EXPECT_EQ(ReadFileBytes(folder + "\\proxylist.dat.unread2"), catalogues[1]);
+    EXPECT_EQ(ReadFileBytes(folder + "\\config.ini.unread"), UserSettings);
+    EXPECT_EQ(ReadFileBytes(folder + "\\config.ini.unread2"), UserSettings);
+}
+
+// Another reader does not keep the manager from reading the catalogue.
+TEST_F(DataFolderTest, CatalogueHeldByAnotherReaderIsRead) {
+    std::string folder = documents + "\\Tessaron";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string file = "kept:1;0;0;;;16\r\n";
+    WriteFileBytes(folder + "\\proxylist.dat", file);
+    FileCatalogueStorage storage((folder + "\\proxylist.dat").c_str());
+    HeldFile held(folder + "\\proxylist.dat", FILE_SHARE_READ);
+    ASSERT_TRUE(held.Held());
+    std::string text;
+    EXPECT_EQ(storage.ReadCatalogueText(&text), CatalogueRead);
+    EXPECT_EQ(text, file);
+}
+
+// A file still held at Exit is neither replaced nor kept: it stays as it was.
+TEST_F(DataFolderTest, FileStillHeldAtExitIsLeftAlone) {
+    std::string folder = documents + "\\Tessaron";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string old = "kept:1;0;0;;;16\r\n";
+    WriteFileBytes(folder + "\\proxylist.dat", old);
+    FileCatalogueStorage storage((folder + "\\proxylist.dat").c_str());
+    HeldFile held(folder + "\\proxylist.dat", ShareNothing);
+    std::string text;
+    ASSERT_EQ(storage.ReadCatalogueText(&text), CatalogueUnreadable);
+    storage.WriteCatalogueText("new:1;0;0;;;16\r\n", 1);
+    held.Release();
+    EXPECT_EQ(ReadFileBytes(folder + "\\proxylist.dat"), old);
+    EXPECT_FALSE(Exists(folder + "\\proxylist.dat.unread"));
+    EXPECT_FALSE(Exists(folder + "\\proxylist.dat.new"));
 }
 
 TEST_F(DataFolderTest, ReplaceKeepsTheOldFileWhenTheNewOneCannotBeWritten) {
@@ -164,7 +290,7 @@ TEST_F(DataFolderTest, LargeCatalogueFileIsReadWhole) {
     WriteFileBytes(paths.catalogue, file);
     FileCatalogueStorage storage(paths.catalogue);
     std::string text;
-    ASSERT_EQ(storage.ReadCatalogueText(&text), 1);
+    ASSERT_EQ(storage.ReadCatalogueText(&text), CatalogueRead);
     EXPECT_EQ(text, file);
 }
 

@@ -171,3 +171,17 @@ TEST(SettingsFile, LeftoverPortSectionsStayButAreNotRead) {
     EXPECT_EQ(loaded.ports[0].text[PortStatus], "Enabled");
     EXPECT_EQ(loaded.ports[1].text[PortName], "b");
 }
+
+// A damaged ports_count reads at most MappedPortLimit sections.
+TEST_F(SettingsTest, PortCountIsCapped) {
+    struct Case {
+        const char* stored;
+        size_t rows;
+    } cases[] = {{"3", 3}, {"256", 256}, {"257", 256}, {"100000", 256}, {"2147483647", 256}, {"-5", 0}};
+    for (const Case& c : cases) {
+        manager.ports.clear();
+        settings.values["main/ports_count"] = c.stored;
+        Load();
+        EXPECT_EQ(manager.ports.size(), c.rows) << c.stored;
+    }
+}

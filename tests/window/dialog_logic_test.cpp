@@ -17,8 +17,16 @@ struct ServerCase {
     const char* address;  // what OK hands back
 };
 
+// Line breaks shown as \r and \n.
+static std::string Visible(const char* text) {
+    std::string shown;
+    for (const char* c = text; *c != '\0'; ++c) shown += *c == '\r' ? "\\r" : *c == '\n' ? "\\n" : std::string(1, *c);
+    return shown;
+}
+
 static std::ostream& operator<<(std::ostream& out, const ServerCase& c) {
-    return out << (c.mode == AddMode ? "add" : "edit") << " \"" << c.host << "\" \"" << c.port << "\"";
+    return out << (c.mode == AddMode ? "add" : "edit") << " \"" << Visible(c.host) << "\" \"" << Visible(c.port)
+               << "\"";
 }
 
 class ServerDialogTest : public ::testing::TestWithParam<ServerCase> {};
@@ -53,7 +61,17 @@ INSTANTIATE_TEST_SUITE_P(
         ServerCase{AddMode, "1.2.3.4:3128", "8080", nullptr, 0, "1.2.3.4:3128:8080"},
         ServerCase{AddMode, "h", "-5", nullptr, 0, "h:-5"},
         ServerCase{AddMode, "h", "1234567890123456789", nullptr, 0, "h:2147483647"},  // first 15 digits, held
-        ServerCase{AddMode, "a b", "70000", nullptr, 0, "a b:70000"}));
+        ServerCase{AddMode, "a b", "70000", nullptr, 0, "a b:70000"},
+        // What a line of the catalogue file cannot hold: ';', CR, LF.
+        ServerCase{AddMode, "a;b", "80", "Please enter valid Server hostname", HostBox, nullptr},
+        ServerCase{AddMode, "a\rb", "80", "Please enter valid Server hostname", HostBox, nullptr},
+        ServerCase{EditMode, "a\nb", "80", "Please enter valid Server hostname", HostBox, nullptr},
+        ServerCase{EditMode, "a;", "80", "Please enter valid Server hostname", HostBox, nullptr},
+        ServerCase{EditMode, "h", "80;0;0;;;3", "Please enter valid Server hostname", HostBox, nullptr},
+        ServerCase{EditMode, "h", "80\r\n", "Please enter valid Server hostname", HostBox, nullptr},
+        ServerCase{EditMode, "", "80;", "Please enter valid Server hostname", HostBox, nullptr},
+        ServerCase{EditMode, "h", "0;", "Please enter valid Port number", PortBox, nullptr},
+        ServerCase{AddMode, "h", "80;0;0;;;3", nullptr, 0, "h:80"}));  // added: the port is rewritten
 
 TEST(ServerDialog, EditModeSplitsTheRowAtItsFirstColon) {
     ServerDialogData data = ServerDialogForRow("10.0.0.1:3128", "Socks");

@@ -91,6 +91,12 @@ TEST_F(EditDialogTest, ServerDialogChecksAndBuildsTheAddress) {
         {AddMode, "h", " 080", 0, nullptr, 0, "h:80"},
         {EditMode, "h", " 080", 1, nullptr, 0, "h: 080"},
         {AddMode, "1.2.3.4:3128", "8080", 1, nullptr, 0, "1.2.3.4:3128:8080"},
+        // What the catalogue file cannot hold, in both modes.
+        {AddMode, "a;b", "8080", 0, "Please enter valid Server hostname", IDC_SERVER_ADDRESS, nullptr},
+        {EditMode, "a;b", "8080", 0, "Please enter valid Server hostname", IDC_SERVER_ADDRESS, nullptr},
+        {EditMode, "h\r\nx:1;0;0;;;3", "8080", 0, "Please enter valid Server hostname", IDC_SERVER_ADDRESS, nullptr},
+        {EditMode, "h", "80;0;0;;;3", 0, "Please enter valid Server hostname", IDC_SERVER_ADDRESS, nullptr},
+        {AddMode, "h", "80;1", 0, nullptr, 0, "h:80"},
     };
     for (const Case& c : cases) {
         SetUp();
@@ -99,6 +105,7 @@ TEST_F(EditDialogTest, ServerDialogChecksAndBuildsTheAddress) {
         Open(&edit);
         Type(IDC_SERVER_ADDRESS, c.host);
         Type(IDC_SERVER_PORT, c.port);
+        ASSERT_EQ(BoxText(dialog, IDC_SERVER_ADDRESS), c.host) << "the box holds what was typed";
         if (c.socks) Press(IDC_SERVER_SOCKS);
         Press(IDOK);
         if (c.message != nullptr) {

@@ -6,14 +6,18 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "manager/catalogue/catalogue_texts.h"
+#include "tests/support/ini_profile.h"
 #include "manager/resources/resource_ids.h"
 #include "manager/window/commands_win32.h"
+#include "manager/window/layout.h"
 #include "manager/window/main_window_win32.h"
 #include "manager/window/window_thread_win32.h"
+#include "tests/catalogue/catalogue_fixture.h"
 
 static std::string CellText(HWND list, int row, int column) {
     char text[RowTextSize] = "";
@@ -570,4 +574,244 @@ TEST_F(MainWindowTest, TheDragTimerRunsOnlyWhileABarIsDragged) {
     EXPECT_EQ(main->splitterDrag, SplitterIdle);
     PumpMessages(window);
     EXPECT_FALSE(TimerArrives(window, 300));
+}
+
+// Where the system puts a maximised window of its default kind.
+static RECT PlainMaximizedRect() {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "TessaronPlainWindow";
+    RegisterClassA(&windowClass);
+    HWND plain = CreateWindowA("TessaronPlainWindow", "plain", WS_OVERLAPPEDWINDOW, 100, 100, 500, 400, nullptr,
+                               nullptr, windowClass.hInstance, nullptr);
+    ShowWindow(plain, SW_MAXIMIZE);
+    RECT rect;
+    GetWindowRect(plain, &rect);
+    DestroyWindow(plain);
+    return rect;
+}
+
+// Its title bar on the screen, its frame just beyond the work area's edges.
+TEST_F(MainWindowTest, MaximisedWindowSitsLikeAnyOtherWindow) {
+    RECT plain = PlainMaximizedRect();
+    ShowWindow(window, SW_MAXIMIZE);
+    ASSERT_TRUE(IsZoomed(window));
+    RECT rect;
+    GetWindowRect(window, &rect);
+    EXPECT_EQ(rect.left, plain.left);
+    EXPECT_EQ(rect.top, plain.top);
+    EXPECT_EQ(rect.right, plain.right);
+    EXPECT_EQ(rect.bottom, plain.bottom);
+}
+
+TEST_F(MainWindowTest, MinimisedWindowStoresItsRestoredRectangle) {
+    MoveWindow(window, 50, 60, 640, 480, TRUE);
+    ShowWindow(window, SW_MINIMIZE);
+    ASSERT_TRUE(IsIconic(window));
+    EXPECT_FALSE(main->IsMaximized());
+    WindowRect rect = main->OuterRect();
+    EXPECT_EQ(rect.left, 50);
+    EXPECT_EQ(rect.top, 60);
+    EXPECT_EQ(rect.width, 640);
+    EXPECT_EQ(rect.height, 480);
+}
+
+// config.ini's keys as "section/key" and their texts.
+typedef std::map<std::string, std::string> SettingsValues;
+
+static std::string SettingsText(const SettingsValues& values) {
+    std::map<std::string, std::string> sections;
+    for (const auto& value : values) {
+        size_t slash = value.first.find('/');
+        sections[value.first.substr(0, slash)] += value.first.substr(slash + 1) + "=" + value.second + "\r\n";
+    }
+    std::string text;
+    for (const auto& section : sections) text += "[" + section.first + "]\r\n" + section.second;
+    return text;
+}
+
+// A file as the manager saves it.
+static const SettingsValues SoundSettings = {
+    {"window/left", "10"},          {"window/top", "20"},
+    {"window/width", "700"},        {"window/height", "550"},
+    {"window/spliter_top", "200"},  {"window/spliter_left", "250"},
+    {"main/autorun", "0"},          {"main/ports_count", "1"},
+    {"network/acceptfromlocalcomputer", "1"},
+    {"port0/name", "Web"},          {"port0/port", "9800"},
+    {"port0/status", "0"},          {"port0/server", "None"},
+};
+
+static const char* const WindowKeys[] = {"window/left", "window/top", "window/width", "window/height",
+                                         "window/spliter_top", "window/spliter_left"};
+
+static Box ClientBoxOf(HWND window, HWND child) {
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, window, (POINT*)&rect, 2);
+    return Box{rect.left, rect.top, rect.right, rect.bottom};
+}
+
+// What a list keeps in sight at least, either way.
+const int VisibleListSize = 50;
+
+// The window as the start loads it: not shown yet.
+class StoredSettingsTest : public MainWindowTest {
+protected:
+    void SetUp() override { Open("Tessaron.exe h"); }
+    // What the start does with config.ini: load it, then lay the window out.
+    void Load(const SettingsValues& values) {
+        while (!main->ports.rows.empty()) RemovePortRow(&main->ports, 0);
+        IniProfile settings(SettingsText(values));
+        MemoryStorage storage;
+        LoadState(&main->catalogue, &settings, &storage, main, &main->flags);
+        LayOutWindow(main);
+    }
+    // What Exit would write.
+    IniProfile Saved() {
+        IniProfile saved("");
+        MemoryStorage storage;
+        SaveState(&main->catalogue, &saved, &storage, main, &main->flags);
+        return saved;
+    }
+    Box WorkArea() {
+        MONITORINFO monitor = {};
+        monitor.cbSize = sizeof monitor;
+        GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+        return Box{monitor.rcWork.left, monitor.rcWork.top, monitor.rcWork.right, monitor.rcWork.bottom};
+    }
+    // No larger than the work area and mostly on it; the three lists in
+    // sight in the client area.
+    void ExpectUsable() {
+        RECT rect;
+        GetWindowRect(window, &rect);
+        Box work = WorkArea();
+        EXPECT_LE(rect.right - rect.left, Width(work));
+        EXPECT_LE(rect.bottom - rect.top, Height(work));
+        RECT workRect = {work.left, work.top, work.right, work.bottom}, seen;
+        IntersectRect(&seen, &rect, &workRect);
+        EXPECT_GE(seen.right - seen.left, MinimumWindowSize / 2) << rect.left << "," << rect.top;
+        EXPECT_GE(seen.bottom - seen.top, MinimumWindowSize / 2) << rect.left << "," << rect.top;
+        RECT client;
+        GetClientRect(window, &client);
+        const HWND lists[] = {CategoryList(), PortList(), ShownServerList()};
+        for (HWND list : lists) {
+            Box box = ClientBoxOf(window, list);
+            RECT listRect = {box.left, box.top, box.right, box.bottom}, shown;
+            IntersectRect(&shown, &listRect, &client);
+            EXPECT_GE(shown.right - shown.left, VisibleListSize) << "list " << GetDlgCtrlID(list);
+            EXPECT_GE(shown.bottom - shown.top, VisibleListSize) << "list " << GetDlgCtrlID(list);
+        }
+    }
+};
+
+// Each key of a sound file in turn given a value no save writes: the window
+// still fits the screen, shows its three lists, and saves them so.
+TEST_F(StoredSettingsTest, DamagedValuesStillGiveAUsableWindow) {
+    const char* const keys[] = {"window/left",        "window/top",          "window/width",     "window/height",
+                                "window/spliter_top", "window/spliter_left", "main/ports_count", "main/autorun",
+                                "network/acceptfromlocalcomputer"};
+    const char* const values[] = {"-50", "999999", "100000", "2147483647", "-2147483648", "99999999999",
+                                  "-99999999999", "abc", "-1", ""};
+    for (const char* key : keys) {
+        for (const char* value : values) {
+            SCOPED_TRACE(std::string(key) + "=" + value);
+            SettingsValues damaged = SoundSettings;
+            damaged[key] = value;
+            Load(damaged);
+            ExpectUsable();
+            EXPECT_LE((int)main->ports.rows.size(), MappedPortLimit);
+            IniProfile saved = Saved();
+            EXPECT_EQ(saved.ReadInt("window", "spliter_top", 0), main->SplitterTop());
+            EXPECT_EQ(saved.ReadInt("window", "spliter_left", 0), main->SplitterLeft());
+        }
+    }
+}
+
+// The same with every key damaged at once.
+TEST_F(StoredSettingsTest, AllValuesDamagedAtOnce) {
+    const char* const values[] = {"-50", "999999", "2147483647", "-2147483648", "abc"};
+    for (const char* value : values) {
+        SCOPED_TRACE(value);
+        SettingsValues damaged = SoundSettings;
+        for (const char* key : WindowKeys) damaged[key] = value;
+        damaged["main/ports_count"] = value;
+        Load(damaged);
+        ExpectUsable();
+    }
+}
+
+// A window on a monitor since unplugged: wholly off the screen.
+TEST_F(StoredSettingsTest, RectangleOffEveryMonitorOpensOnTheWorkArea) {
+    Box work = WorkArea();
+    struct Case {
+        int left;
+        int top;
+    };
+    const Case cases[] = {{work.right + 100, 20}, {-2000, 20}, {10, work.bottom + 10}, {-5000, -5000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.left) + "," + std::to_string(c.top));
+        SettingsValues stored = SoundSettings;
+        stored["window/left"] = std::to_string(c.left);
+        stored["window/top"] = std::to_string(c.top);
+        Load(stored);
+        RECT rect;
+        GetWindowRect(window, &rect);
+        EXPECT_GE(rect.left, work.left);
+        EXPECT_GE(rect.top, work.top);
+        EXPECT_LE(rect.right, work.right);
+        EXPECT_LE(rect.bottom, work.bottom);
+        EXPECT_EQ(rect.right - rect.left, 700);
+        EXPECT_EQ(rect.bottom - rect.top, 550);
+    }
+}
+
+// A file the manager wrote loads and saves unchanged: the defaults, a
+// window partly off the screen, and bars at the far ends of their drags.
+TEST_F(StoredSettingsTest, SoundValuesLoadAndSaveUnchanged) {
+    SettingsValues farBars = SoundSettings;
+    {
+        Load(SoundSettings);
+        RECT rect, client = {0, 0, 0, 0};
+        GetWindowRect(window, &rect);
+        ClientToScreen(window, (POINT*)&client);
+        Box horizontal = HorizontalDragArea(Box{rect.left, rect.top, rect.right, rect.bottom});
+        Box vertical = VerticalDragArea(Box{rect.left, rect.top, rect.right, rect.bottom});
+        farBars["window/spliter_top"] = std::to_string(horizontal.bottom - 1 - client.top);
+        farBars["window/spliter_left"] = std::to_string(vertical.right - 1 - client.left);
+    }
+    SettingsValues nearBars = farBars;
+    nearBars["window/left"] = "-250";
+    nearBars["window/spliter_top"] = "150";
+    nearBars["window/spliter_left"] = "180";
+    for (const SettingsValues& stored : {SoundSettings, farBars, nearBars}) {
+        Load(stored);
+        IniProfile saved = Saved();
+        for (const char* key : WindowKeys) {
+            std::string name = std::string(key).substr(7);
+            char text[32] = "";
+            saved.ReadText("window", name.c_str(), "", text, sizeof text);
+            EXPECT_EQ(text, stored.at(key)) << key;
+        }
+    }
+}
+
+// The vertical bar dragged far right, then the window made narrower: the
+// bar comes back so that the lists right of it stay in sight.
+TEST_F(StoredSettingsTest, NarrowerWindowBringsTheBarsBack) {
+    Load(SoundSettings);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    main->splitterDrag = DraggingVertical;
+    SetCursorPos(rect.right - DragMarginFar - 1, (rect.top + rect.bottom) / 2);
+    SendMessageA(window, WM_TIMER, 0, 0);
+    ASSERT_EQ(main->splitterDrag, SplitterIdle);
+    SetWindowPos(window, nullptr, 0, 0, MinimumWindowSize, MinimumWindowSize, SWP_NOMOVE | SWP_NOZORDER);
+    ExpectUsable();
+    Load(SoundSettings);
+    main->splitterDrag = DraggingHorizontal;
+    SetCursorPos((rect.left + rect.right) / 2, rect.bottom - DragMarginFar - 1);
+    SendMessageA(window, WM_TIMER, 0, 0);
+    SetWindowPos(window, nullptr, 0, 0, MinimumWindowSize, MinimumWindowSize, SWP_NOMOVE | SWP_NOZORDER);
+    ExpectUsable();
 }

@@ -704,6 +704,40 @@ TEST_F(ManagerProcessTest, RelayProgramThatCannotBeLaunchedShowsNoMessageAndItsP
 
 // ---- Exit saves, the next start restores ----
 
+static std::string FileBytes(const std::string& path) {
+    std::string bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "(missing)";
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+// config.ini held by another program while the manager starts: the user's
+// ports are not overwritten by the first-run defaults, and at Exit, once
+// free, it is kept beside the new one, and so is the catalogue, whose user
+// categories' servers are saved only under the names config.ini holds.
+TEST_F(ManagerProcessTest, SettingsHeldAtStartAreNeitherSeededNorLostAtExit) {
+    WriteSettings({{"Mine", NewPort(), "0", "None"}}, {"Work(1)"});
+    WriteCatalogue({"127.0.0.5:3128;0;0;;;0", "127.0.0.6:8080;0;0;;;16"});
+    const std::string settings = FileBytes(Settings()), catalogue = FileBytes(Catalogue());
+    HANDLE held = CreateFileA(Settings().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(Start(&manager));
+    window = WaitForWindow();
+    DWORD_PTR result = 0;
+    bool started = window != nullptr &&  // answers once its start is done
+                   SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, WindowWaitMs, &result) != 0;
+    CloseHandle(held);
+    ASSERT_TRUE(started) << "no manager window";
+    EXPECT_EQ(FileBytes(Settings()), settings) << "the first-run defaults went into the held file";
+    ExitManager();
+    EXPECT_EQ(FileBytes(Settings() + ".unread"), settings);
+    EXPECT_EQ(FileBytes(Catalogue() + ".unread"), catalogue);
+}
+
 TEST_F(ManagerProcessTest, ExitSavesAndTheNextStartRestoresCatalogueRunningPortsGeometryAndSplitters) {
     TestServer upstream;
     std::string alpha = NewPort(), beta = NewPort();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -134,4 +135,69 @@ TEST(Layout, DragLimitsAndStart) {
     EXPECT_FALSE(StartsDrag(0x0001 | 0x0008));  // with Ctrl
     EXPECT_FALSE(StartsDrag(0x0001 | 0x0004));  // with Shift
     EXPECT_FALSE(StartsDrag(0x0002));
+}
+
+TEST(Layout, BarsAreHeldWhereADragCouldPutThem) {
+    // A window whose client area begins 4 pixels right of and 42 below its
+    // top-left corner: the drags reach client y 138 to 407 and x 176 to 445.
+    Box window = {100, 50, 700, 650};
+    const int clientTop = 92, clientLeft = 104;
+    struct Case {
+        int stored;
+        int top;
+        int left;
+    } cases[] = {
+        {150, 150, 176}, {180, 180, 180}, {300, 300, 300}, {138, 138, 176}, {407, 407, 407}, {445, 407, 445},
+        {-50, 138, 176}, {999999, 407, 445}, {INT_MIN, 138, 176}, {INT_MAX, 407, 445},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(HeldSplitterTop(c.stored, window, clientTop), c.top) << c.stored;
+        EXPECT_EQ(HeldSplitterLeft(c.stored, window, clientLeft), c.left) << c.stored;
+    }
+}
+
+static std::string Text(const WindowRect& rect) {
+    return std::to_string(rect.left) + "," + std::to_string(rect.top) + " " + std::to_string(rect.width) + "x" +
+           std::to_string(rect.height);
+}
+
+TEST(Layout, StoredWindowFitsTheWorkArea) {
+    const Box work = {0, 0, 1280, 994};  // a taskbar along the bottom
+    struct Case {
+        WindowRect stored;
+        int onAMonitor;
+        WindowRect fitted;
+    } cases[] = {
+        {{10, 20, 700, 550}, 1, {10, 20, 700, 550}},               // fits: unchanged
+        {{-250, 900, 700, 550}, 1, {-250, 900, 700, 550}},         // partly off one monitor: left so
+        {{10, 20, 700, 999999}, 1, {10, 0, 700, 994}},             // too high: the work area's height
+        {{300, 20, 100000, 550}, 1, {0, 20, 1280, 550}},           // too wide
+        {{10, 20, 300, 200}, 1, {10, 20, 400, 400}},               // the minimum size
+        {{5000, 20, 700, 550}, 0, {580, 20, 700, 550}},            // on no monitor: moved in
+        {{-5000, -5000, 700, 550}, 0, {0, 0, 700, 550}},
+        {{INT_MAX, INT_MIN, INT_MAX, INT_MIN}, 0, {0, 0, 1280, 400}},
+        {{INT_MIN, INT_MAX, -1, INT_MAX}, 0, {0, 0, 400, 994}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Text(FitWindowRect(c.stored, work, c.onAMonitor)), Text(c.fitted)) << Text(c.stored);
+}
+
+TEST(Layout, StoredWindowBoxHoldsItsEdgesWithinInt) {
+    Box box = StoredWindowBox(WindowRect{INT_MAX - 10, INT_MIN, 700, -5});
+    EXPECT_EQ(box.right, INT_MAX);
+    EXPECT_EQ(box.bottom, INT_MIN + MinimumWindowSize);
+    box = StoredWindowBox(WindowRect{10, 20, 700, 550});
+    EXPECT_EQ(box.right, 710);
+    EXPECT_EQ(box.bottom, 570);
+}
+
+TEST(Layout, WorkspaceCoordinatesFollowTheTaskbar) {
+    Box rect = {10, 20, 650, 500};
+    Box shifted = WorkspaceToScreen(rect, Box{0, 0, 1280, 1024}, Box{0, 40, 1280, 1024});  // taskbar on top
+    EXPECT_EQ(shifted.top, 60);
+    EXPECT_EQ(shifted.bottom, 540);
+    EXPECT_EQ(shifted.left, 10);
+    Box same = WorkspaceToScreen(Box{1300, 20, 1900, 500}, Box{1280, 0, 2560, 1024}, Box{1280, 0, 2560, 1024});
+    EXPECT_EQ(same.left, 1300);
+    EXPECT_EQ(same.top, 20);
 }
