@@ -24,8 +24,8 @@ static const char* const PortNumberKey = "port";
 static const char* const PortStatusKey = "status";
 static const char* const PortServerKey = "server";
 
-static const char* const StoredEnabled = "1";
-static const char* const StoredDisabled = "0";
+// The first start's port has no server yet: the text a port row shows then.
+static const char* const FirstRunPortServer = "None";
 
 static void PortSection(int row, char* section, size_t size) { std::snprintf(section, size, PortSectionFormat, row); }
 
@@ -34,23 +34,9 @@ void WriteFirstRunDefaults(ProfileStore* settings) {
     PortSection(0, section, sizeof section);
     settings->WriteText(section, PortNameKey, "Default");
     settings->WriteText(section, PortNumberKey, "9800");
-    settings->WriteText(section, PortStatusKey, StoredDisabled);
-    settings->WriteText(section, PortServerKey, NoServerText);
+    settings->WriteText(section, PortStatusKey, StoredPortDisabled);
+    settings->WriteText(section, PortServerKey, FirstRunPortServer);
     settings->WriteText(MainSection, PortsCountKey, "1");
-}
-
-// A stored status beginning with '1' or '0' shows as Enabled or Disabled;
-// any other text stays as it is.
-static std::string LoadedPortStatus(const char* stored) {
-    if (stored[0] == '1') return PortEnabledText;
-    if (stored[0] == '0') return PortDisabledText;
-    return stored;
-}
-
-static const char* StoredPortStatus(const std::string& status) {
-    if (status == PortEnabledText) return StoredEnabled;
-    if (status == PortDisabledText) return StoredDisabled;
-    return status.c_str();
 }
 
 static void LoadMappedPorts(ProfileStore* settings, ManagerStateAccess* manager) {
@@ -64,12 +50,7 @@ static void LoadMappedPorts(ProfileStore* settings, ManagerStateAccess* manager)
         settings->ReadText(section, PortNumberKey, "", port, sizeof port);
         settings->ReadText(section, PortServerKey, "", server, sizeof server);
         settings->ReadText(section, PortStatusKey, "", status, sizeof status);
-        MappedPort mapped;
-        mapped.text[PortName] = name;
-        mapped.text[PortNumber] = port;
-        mapped.text[PortStatus] = LoadedPortStatus(status);
-        mapped.text[PortServer] = server;
-        manager->AppendMappedPort(mapped);
+        manager->AppendMappedPort(StoredPort{name, port, status, server});
     }
 }
 
@@ -118,12 +99,12 @@ void SaveState(const ProxyCatalogue* catalogue, ProfileStore* settings, Catalogu
     WriteInt(settings, MainSection, PortsCountKey, count);
     WriteCatalogue(catalogue, settings, storage);
     for (int row = 0; row < count; ++row) {
-        MappedPort mapped = manager->MappedPortRow(row);
+        StoredPort stored = manager->MappedPortRow(row);
         char section[32];
         PortSection(row, section, sizeof section);
-        settings->WriteText(section, PortNameKey, mapped.text[PortName].c_str());
-        settings->WriteText(section, PortNumberKey, mapped.text[PortNumber].c_str());
-        settings->WriteText(section, PortStatusKey, StoredPortStatus(mapped.text[PortStatus]));
-        settings->WriteText(section, PortServerKey, mapped.text[PortServer].c_str());
+        settings->WriteText(section, PortNameKey, stored.name.c_str());
+        settings->WriteText(section, PortNumberKey, stored.port.c_str());
+        settings->WriteText(section, PortStatusKey, stored.status.c_str());
+        settings->WriteText(section, PortServerKey, stored.server.c_str());
     }
 }

@@ -3,11 +3,23 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
-#include "../ports/mapped_port.h"
 #include "catalogue_file.h"
 #include "profile_store.h"
 #include "proxy_catalogue.h"
+
+// A mapped port as its config.ini section holds it. The status is "1" for a
+// running port, "0" for a stopped one, or any other text, kept as it was.
+struct StoredPort {
+    std::string name;
+    std::string port;
+    std::string status;
+    std::string server;
+};
+
+const char* const StoredPortEnabled = "1";
+const char* const StoredPortDisabled = "0";
 
 struct WindowRect {
     int left;
@@ -30,8 +42,8 @@ public:
     virtual int SplitterLeft() = 0;                        // client x of the vertical bar
     virtual void PlaceSplitters(int top, int left) = 0;
     virtual int MappedPortCount() = 0;
-    virtual MappedPort MappedPortRow(int row) = 0;
-    virtual void AppendMappedPort(const MappedPort& port) = 0;
+    virtual StoredPort MappedPortRow(int row) = 0;
+    virtual void AppendMappedPort(const StoredPort& port) = 0;
     virtual void SetLocalOnly(uint8_t value) = 0;
     virtual void SetAutorun(int flag) = 0;
 };

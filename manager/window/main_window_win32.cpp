@@ -10,6 +10,7 @@
 #include "commands_win32.h"
 #include "layout.h"
 #include "status_counts.h"
+#include "stored_ports.h"
 #include "window_texts.h"
 #include "window_texts_win32.h"
 #include "window_thread_win32.h"
@@ -387,8 +388,8 @@ void MainWindow::PlaceSplitters(int top, int left) {
 }
 
 int MainWindow::MappedPortCount() { return (int)ports.rows.size(); }
-MappedPort MainWindow::MappedPortRow(int row) { return ports.rows[row]; }
-void MainWindow::AppendMappedPort(const MappedPort& port) { AppendPortRow(&ports, port); }
+StoredPort MainWindow::MappedPortRow(int row) { return StoredFromPort(ports.rows[row]); }
+void MainWindow::AppendMappedPort(const StoredPort& port) { AppendPortRow(&ports, PortFromStored(port)); }
 void MainWindow::SetLocalOnly(uint8_t value) { options.table->localOnly = value; }
 
 void MainWindow::SetAutorun(int flag) {

@@ -88,8 +88,8 @@ struct MainWindow : public CatalogueObserver, public PortListObserver, public Ma
     int SplitterLeft() override;
     void PlaceSplitters(int top, int left) override;
     int MappedPortCount() override;
-    MappedPort MappedPortRow(int row) override;
-    void AppendMappedPort(const MappedPort& port) override;
+    StoredPort MappedPortRow(int row) override;
+    void AppendMappedPort(const StoredPort& port) override;
     void SetLocalOnly(uint8_t value) override;
     void SetAutorun(int flag) override;
 };

@@ -13,6 +13,7 @@
 #include "manager/catalogue/data_folder.h"
 #include "manager/catalogue/settings.h"
 #include "manager/catalogue/windows_profile.h"
+#include "manager/window/stored_ports.h"
 #include "tests/support/private_documents.h"
 
 
@@ -128,8 +129,8 @@ public:
     int SplitterLeft() override { return 180; }
     void PlaceSplitters(int, int) override {}
     int MappedPortCount() override { return (int)ports.size(); }
-    MappedPort MappedPortRow(int row) override { return ports[row]; }
-    void AppendMappedPort(const MappedPort& port) override { ports.push_back(port); }
+    StoredPort MappedPortRow(int row) override { return StoredFromPort(ports[row]); }
+    void AppendMappedPort(const StoredPort& port) override { ports.push_back(PortFromStored(port)); }
     void SetLocalOnly(uint8_t) override {}
     void SetAutorun(int) override {}
     std::vector<MappedPort> ports;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "catalogue_fixture.h"
+#include "manager/window/stored_ports.h"
 #include "tests/support/ini_profile.h"
 
 // Plays the main window: records what the load does and answers the save.
@@ -31,8 +32,10 @@ public:
         Note("splitters " + std::to_string(top) + "," + std::to_string(left));
     }
     int MappedPortCount() override { return (int)ports.size(); }
-    MappedPort MappedPortRow(int row) override { return ports[row]; }
-    void AppendMappedPort(const MappedPort& port) override {
+    // Rows as the window shows them.
+    StoredPort MappedPortRow(int row) override { return StoredFromPort(ports[row]); }
+    void AppendMappedPort(const StoredPort& stored) override {
+        MappedPort port = PortFromStored(stored);
         ports.push_back(port);
         Note("port " + port.text[PortName] + "|" + port.text[PortNumber] + "|" + port.text[PortStatus] + "|" +
              port.text[PortServer]);
