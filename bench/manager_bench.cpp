@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "catalogue_text.h"
+#include "window_timing.h"
 #include "manager/resources/resource_ids.h"
 #include "manager/window/main_window_win32.h"
 #include "tests/support/private_documents.h"
@@ -30,24 +31,6 @@ static const DWORD StartLimitMs = 60000;
 static const double TargetMs = 1000;
 static const int LinuxTicksPerSecond = 100;
 static const char* const ManagerWindowTitle = "Tessaron 1.05";
-
-static double NowMs() {
-    static LARGE_INTEGER frequency = {};
-    if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * (double)now.QuadPart / (double)frequency.QuadPart;
-}
-
-static double Median(std::vector<double> values) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-static double Worst(const std::vector<double>& values) {
-    return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
-}
 
 static bool WriteWholeFile(const std::string& path, const std::string& bytes) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -240,15 +223,6 @@ static double EmptyProgramMs() {
 }
 
 // ---- the window in this process ----
-
-static void PaintNow(HWND window) {
-    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
 
 static void SelectCategory(MainWindow* main, int slot) {
     int row = CategoryIndexOfSlot(&main->catalogue, slot);

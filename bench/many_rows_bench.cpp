@@ -13,27 +13,11 @@
 
 #include "manager/resources/resource_ids.h"
 #include "manager/window/main_window_win32.h"
+#include "window_timing.h"
 
 static const int ServerCount = 100000;
 static const int Runs = 3;
 static const double LimitMs = 1000;
-
-static double NowMs() {
-    static LARGE_INTEGER frequency = {};
-    if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * (double)now.QuadPart / (double)frequency.QuadPart;
-}
-
-static void PaintNow(HWND window) {
-    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
 
 static std::vector<NewServer> Servers(int count) {
     std::vector<NewServer> servers;
@@ -71,8 +55,8 @@ public:
     void Fill(const std::vector<NewServer>& servers) {
         main->catalogue.lists[MyProxyServersSlot].Clear();
         main->catalogue.lists[NewSlot].Clear();
-        main->ServerListReset(MyProxyServersSlot);
-        main->ServerListReset(NewSlot);
+        main->catalogueView.ServerListReset(MyProxyServersSlot);
+        main->catalogueView.ServerListReset(NewSlot);
         AddServerRows(&main->catalogue, MyProxyServersSlot, servers);
         RefreshCategoryLabels(&main->catalogue);
         PaintNow(window);
@@ -109,11 +93,6 @@ public:
     HWND window;
     MainWindow* main;
 };
-
-static double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
 
 int main() {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
@@ -164,7 +143,7 @@ int main() {
     std::printf("| step | median ms | worst ms | limit ms | met |\n|---|---:|---:|---:|:---:|\n");
     bool allOk = true;
     for (const Step* step : {&fill, &selectAll, &removeAll, &moveAll, &removeHalf, &moveFew}) {
-        double worst = *std::max_element(step->ms.begin(), step->ms.end());
+        double worst = Worst(step->ms);
         bool limited = step != &fill;
         std::printf("| %s | %.1f | %.1f | %s | %s |\n", step->name, Median(step->ms), worst,
                     limited ? "1000" : "-", !step->ok ? "wrong result" : !limited ? "-" : worst < LimitMs ? "met" : "missed");

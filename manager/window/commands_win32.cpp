@@ -1,12 +1,11 @@
 #include "commands_win32.h"
 
+#include <string>
+#include <vector>
+
 #include "../catalogue/catalogue_texts.h"
-#include "../catalogue/windows_profile.h"
 #include "../resources/resource_ids.h"
 #include "dialogs_win32.h"
-#include "window_thread_win32.h"
-
-#include <vector>
 
 // ---- helpers over the lists ----
 
@@ -127,18 +126,6 @@ static void RemoveCategoryCommand(MainWindow* main, int) {
 static void ShowManagerCommand(MainWindow* main, int) { ShowManager(main); }
 static void HideManagerCommand(MainWindow* main, int) { HideManager(main); }
 
-static void SaveManagerState(MainWindow* main) {
-    if (!main->options.loadState) return;
-    char savePath[PathSize + 8];
-    BeginSettingsSave(main->paths.settings, savePath);
-    {
-        WindowsProfile settings(savePath);
-        FileCatalogueStorage storage(main->paths.catalogue);
-        SaveState(&main->catalogue, &settings, &storage, main, &main->flags);
-    }
-    FinishSettingsSave(main->paths.settings, savePath, main->paths.settingsUnread);
-}
-
 static void ExitManager(MainWindow* main, int) {
     // No worker's call runs from here on: what is saved is what is left.
     CloseWindowCalls(main->window);
@@ -192,6 +179,16 @@ int RunCommand(MainWindow* main, int id) {
 }
 
 // ---- context menus ----
+
+const int MoveMenuRemovedLast = IDM_MOVE_FIRST + 23;
+
+void RebuildMoveMenu(MainWindow* main) {
+    HMENU moveMenu = GetSubMenu(main->serverMenu, MOVE_MENU_POSITION);
+    if (moveMenu == nullptr) return;
+    for (int id = IDM_MOVE_FIRST; id <= MoveMenuRemovedLast; ++id) DeleteMenu(moveMenu, id, MF_BYCOMMAND);
+    for (int i = 0; i < (int)main->catalogue.categories.size() && IDM_MOVE_FIRST + i <= IDM_MOVE_LAST; ++i)
+        AppendMenuA(moveMenu, MF_STRING, IDM_MOVE_FIRST + i, main->catalogue.categories[i].label.c_str());
+}
 
 
 static void EnableItem(HMENU menu, int id, int enabled) {

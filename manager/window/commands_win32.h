@@ -11,5 +11,7 @@ int RunCommand(MainWindow* main, int id);
 // as they would be shown now; null for a list without one.
 HMENU PrepareContextMenu(MainWindow* main, int controlId);
 void ShowContextMenu(MainWindow* main, int controlId);
+// The "Move to Category" submenu: one entry per category, with its label.
+void RebuildMoveMenu(MainWindow* main);
 
 void SortCurrentList(MainWindow* main, int column);

@@ -7,19 +7,19 @@
 
 #include <commctrl.h>
 
-#include <vector>
-
 #include "../catalogue/data_folder.h"
 #include "../catalogue/proxy_catalogue.h"
 #include "../catalogue/settings.h"
 #include "../ports/mapped_ports.h"
 #include "../ports/relay_host_win32.h"
+#include "list_views_win32.h"
 #include "server_sort.h"
+#include "status_bar_win32.h"
+#include "window_layout_win32.h"
+#include "window_state_win32.h"
 #include "window_thread_win32.h"
 
 const int ServerListCount = CategorySlotCount;  // slots 19 to 23 are never used
-
-enum SplitterDragState { SplitterIdle = 0, DraggingHorizontal = 2, DraggingVertical = 3 };
 
 struct MainWindowOptions {
     HINSTANCE instance;
@@ -39,7 +39,9 @@ struct WindowPortListThread : public PortListThread {
     void WaitServingCalls(HANDLE handle) override { WaitServingWindowCalls(handle); }
 };
 
-struct MainWindow : public CatalogueObserver, public PortListObserver, public ManagerStateAccess {
+// The window's record: its controls, the models it shows and the pieces
+// that connect them.
+struct MainWindow {
     MainWindowOptions options;
     HWND window;
     HWND categoryList;
@@ -56,6 +58,9 @@ struct MainWindow : public CatalogueObserver, public PortListObserver, public Ma
     HIMAGELIST categoryImages;
     ProxyCatalogue catalogue;
     MappedPortList ports;
+    CatalogueView catalogueView;
+    PortListView portView;
+    WindowState state;
     SortState sort;
     ManagerFlags flags;
     DataPaths paths;
@@ -66,32 +71,6 @@ struct MainWindow : public CatalogueObserver, public PortListObserver, public Ma
     int splitterDrag;  // SplitterIdle, or the bar being dragged
     HCURSOR northSouthCursor;
     HCURSOR westEastCursor;
-
-    // CatalogueObserver
-    void ServerInserted(int slot, int row) override;
-    void ServerRemoved(int slot, int row) override;
-    void ServerChanged(int slot, int row) override;
-    void ServerListReset(int slot) override;
-    void CategoryInserted(int index) override;
-    void CategoryRemoved(int index) override;
-    void CategoryLabelChanged(int index) override;
-    // PortListObserver
-    void PortInserted(int row) override;
-    void PortRemoved(int row) override;
-    void PortChanged(int row) override;
-    // ManagerStateAccess
-    int IsMaximized() override;
-    WindowRect OuterRect() override;
-    void PlaceWindow(const WindowRect& rect) override;
-    void SizeWindow(int width, int height) override;
-    int SplitterTop() override;
-    int SplitterLeft() override;
-    void PlaceSplitters(int top, int left) override;
-    int MappedPortCount() override;
-    StoredPort MappedPortRow(int row) override;
-    void AppendMappedPort(const StoredPort& port) override;
-    void SetLocalOnly(uint8_t value) override;
-    void SetAutorun(int flag) override;
 };
 
 // The program's way: a modal dialog for the rest of the process's life.
@@ -101,21 +80,5 @@ HWND CreateMainWindow(const MainWindowOptions* options);
 void DestroyMainWindow(HWND window);
 MainWindow* MainWindowOf(HWND window);
 
-HWND CurrentServerList(MainWindow* main);
-void UpdateServerCounts(MainWindow* main);
-void SetStatusText(MainWindow* main, int part, const char* text);
-void RebuildMoveMenu(MainWindow* main);
-void LayOutWindow(MainWindow* main);
-// A splitter drag: started by the mouse on a bar, followed and ended on the
-// window's timer while the left button is down.
-void StartSplitterDrag(MainWindow* main, unsigned keyState, int x, int y);
-void FollowSplitterDrag(MainWindow* main);
 void ShowManager(MainWindow* main);
 void HideManager(MainWindow* main);
-
-// Selection of a list view: the first selected row at or after from, or -1.
-int NextSelectedRow(HWND list, int from);
-// Selects (1) or clears (0) every row of a list.
-void SelectEveryRow(HWND list, int selected);
-// The selected rows, ascending.
-std::vector<int> SelectedRows(HWND list);

@@ -339,8 +339,8 @@ TEST_F(MainWindowTest, ManyRowCommandsLeaveNoSelectionOnOtherServers) {
     for (const Case& c : cases) {
         main->catalogue.lists[MyProxyServersSlot].Clear();
         main->catalogue.lists[NewSlot].Clear();
-        main->ServerListReset(MyProxyServersSlot);
-        main->ServerListReset(NewSlot);
+        main->catalogueView.ServerListReset(MyProxyServersSlot);
+        main->catalogueView.ServerListReset(NewSlot);
         AddServers(MyProxyServersSlot, {"a:1", "b:2", "c:3", "d:4"});
         if (c.selected.empty()) {
             BYTE keys[256] = {};
@@ -609,8 +609,8 @@ TEST_F(MainWindowTest, MinimisedWindowStoresItsRestoredRectangle) {
     MoveWindow(window, 50, 60, 640, 480, TRUE);
     ShowWindow(window, SW_MINIMIZE);
     ASSERT_TRUE(IsIconic(window));
-    EXPECT_FALSE(main->IsMaximized());
-    WindowRect rect = main->OuterRect();
+    EXPECT_FALSE(main->state.IsMaximized());
+    WindowRect rect = main->state.OuterRect();
     EXPECT_EQ(rect.left, 50);
     EXPECT_EQ(rect.top, 60);
     EXPECT_EQ(rect.width, 640);
@@ -664,14 +664,14 @@ protected:
         while (!main->ports.rows.empty()) RemovePortRow(&main->ports, 0);
         IniProfile settings(SettingsText(values));
         MemoryStorage storage;
-        LoadState(&main->catalogue, &settings, &storage, main, &main->flags);
+        LoadState(&main->catalogue, &settings, &storage, &main->state, &main->flags);
         LayOutWindow(main);
     }
     // What Exit would write.
     IniProfile Saved() {
         IniProfile saved("");
         MemoryStorage storage;
-        SaveState(&main->catalogue, &saved, &storage, main, &main->flags);
+        SaveState(&main->catalogue, &saved, &storage, &main->state, &main->flags);
         return saved;
     }
     Box WorkArea() {
@@ -722,8 +722,8 @@ TEST_F(StoredSettingsTest, DamagedValuesStillGiveAUsableWindow) {
             ExpectUsable();
             EXPECT_LE((int)main->ports.rows.size(), MappedPortLimit);
             IniProfile saved = Saved();
-            EXPECT_EQ(saved.ReadInt("window", "spliter_top", 0), main->SplitterTop());
-            EXPECT_EQ(saved.ReadInt("window", "spliter_left", 0), main->SplitterLeft());
+            EXPECT_EQ(saved.ReadInt("window", "spliter_top", 0), main->state.SplitterTop());
+            EXPECT_EQ(saved.ReadInt("window", "spliter_left", 0), main->state.SplitterLeft());
         }
     }
 }
