@@ -56,14 +56,6 @@ void ServerList::Rebuild(size_t capacity) {
 
 int ServerList::ContainsAddress(const char* address) const { return FindAddress(RowText(address)) >= 0; }
 
-int ServerList::Append(const ProxyServer& server) {
-    ProxyServer copy = server;
-    rows.push_back(std::move(copy));
-    if (table.size() < 2 * rows.size()) Rebuild(rows.size());
-    else IndexRow((int)rows.size() - 1);
-    return (int)rows.size() - 1;
-}
-
 int ServerList::AppendNew(ProxyServer&& server) {
     if (FindAddress(server.text[ServerAddress]) >= 0) return -1;
     rows.push_back(std::move(server));

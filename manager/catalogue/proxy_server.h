@@ -36,7 +36,6 @@ public:
     int Count() const { return (int)rows.size(); }
     const ProxyServer& Row(int row) const { return rows[row]; }
     int ContainsAddress(const char* address) const;
-    int Append(const ProxyServer& server);
     // Appends a server whose address the list does not hold yet (letter case
     // ignored); -1 when it does, and nothing changes.
     int AppendNew(ProxyServer&& server);

@@ -218,23 +218,23 @@ struct BulkCase {
 
 static std::ostream& operator<<(std::ostream& out, const BulkCase& c) { return out << c.name; }
 
+// Rows as written, even a second row of the same address (as an edit can
+// leave one), so that every rule is exercised; the view hears nothing of it.
 static void Fill(ProxyCatalogue* catalogue, int slot, const std::vector<std::string>& rows) {
-    for (const std::string& row : rows) {
-        size_t bar = row.find('|');
-        size_t bar2 = row.find('|', bar + 1);
-        std::string address = row.substr(0, bar);
-        int type = row.compare(bar + 1, bar2 - bar - 1, "Http") == 0 ? Http : Socks;
-        // Rows are appended as written, even a second row of the same address
-        // (as an edit can leave one), so that every rule is exercised.
-        ProxyServer server;
-        server.text[ServerAddress] = address;
-        server.text[ServerTypeColumn] = type == Http ? "Http" : "Socks";
-        server.text[ServerStatus] = row.substr(bar2 + 1);
-        server.text[ServerDelay] = "12";
-        server.text[ServerLastCheck] = "2026.12.10 9:5";
-        server.icon = StatusIcon(server.text[ServerStatus].c_str());
-        catalogue->lists[slot].Append(server);
+    CatalogueObserver* observer = catalogue->observer;
+    catalogue->observer = nullptr;
+    for (const std::string& text : rows) {
+        size_t bar = text.find('|');
+        size_t bar2 = text.find('|', bar + 1);
+        int type = text.compare(bar + 1, bar2 - bar - 1, "Http") == 0 ? Http : Socks;
+        std::string placeholder = "placeholder:" + std::to_string(catalogue->lists[slot].Count() + 1);
+        int row = AddServerRow(catalogue, slot, placeholder.c_str(), type, StatusCodeUntested);
+        SetServerText(catalogue, slot, row, ServerAddress, text.substr(0, bar).c_str());
+        SetServerText(catalogue, slot, row, ServerStatus, text.substr(bar2 + 1).c_str());
+        SetServerText(catalogue, slot, row, ServerDelay, "12");
+        SetServerText(catalogue, slot, row, ServerLastCheck, "2026.12.10 9:5");
     }
+    catalogue->observer = observer;
 }
 
 static std::vector<std::string> Rows(const ProxyCatalogue& catalogue, int slot) {
