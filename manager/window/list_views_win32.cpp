@@ -15,21 +15,29 @@ int SlotOfServerList(MainWindow* main, HWND list) {
     return (int)slot;
 }
 
+static void SetVirtualCount(HWND list, int count) {
+    ListView_SetItemCountEx(list, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+}
+
 void SelectEveryRow(HWND list, int selected) {
     // Wine's list view sets the state of an owner-data list row by row and
-    // repaints each row as it goes; with drawing off it repaints once.
-    // (Drawing is switched only while the list is shown: turning it back on
-    // may also show a window.)
+    // repaints each row as it goes, shown or not; with drawing off it
+    // repaints once. Drawing is switched only while the list is shown
+    // (turning it back on may also show a window): a hidden list's
+    // selection is cleared by emptying the list for a moment instead, which
+    // drops its selection in one step.
     int shown = (GetWindowLongA(list, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (!shown && !selected) {
+        int count = ListView_GetItemCount(list);
+        SetVirtualCount(list, 0);
+        SetVirtualCount(list, count);
+        if (ListView_GetSelectedCount(list) == 0) return;
+    }
     if (shown) SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     ListView_SetItemState(list, -1, selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
     if (!shown) return;
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
-}
-
-static void SetVirtualCount(HWND list, int count) {
-    ListView_SetItemCountEx(list, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
 }
 
 void CatalogueView::ServerInserted(int slot, int row) {

@@ -370,6 +370,20 @@ TEST_F(MainWindowTest, ManyRowCommandsLeaveNoSelectionOnOtherServers) {
     }
 }
 
+TEST_F(MainWindowTest, RowsMovedIntoAHiddenListClearItsSelection) {
+    AddServers(MyProxyServersSlot, {"a:1"});
+    AddServers(NewSlot, {"n:1", "n:2", "n:3"});
+    HWND target = main->serverLists[NewSlot];
+    ASSERT_FALSE(GetWindowLongA(target, GWL_STYLE) & WS_VISIBLE);
+    Select(target, 1);
+    Select(target, 2);
+    Select(ShownServerList(), 0);
+    Command(IDM_MOVE_FIRST + 1);  // "New"
+    EXPECT_EQ(ListView_GetSelectedCount(target), 0u);
+    EXPECT_EQ(Column(target, ServerAddress), (std::vector<std::string>{"n:1", "n:2", "n:3", "a:1"}));
+    EXPECT_FALSE(GetWindowLongA(target, GWL_STYLE) & WS_VISIBLE);
+}
+
 TEST_F(MainWindowTest, CtrlASelectsEveryRowOfTheServerAndPortListsOnly) {
     AddServers(MyProxyServersSlot, {"a:1", "b:2", "c:3"});
     AddPort("one", "9801");
