@@ -1,6 +1,7 @@
 #include "mapped_ports.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "../../shared/number_text.h"
 #include "../../shared/row_text.h"
@@ -8,9 +9,8 @@
 static PortListObserver NoObserver;
 
 int PortStatusIcon(const char* status) {
-    std::string text = status;
-    if (text == PortEnabledText) return 0;
-    if (text == PortDisabledText) return 1;
+    if (std::strcmp(status, PortEnabledText) == 0) return 0;
+    if (std::strcmp(status, PortDisabledText) == 0) return 1;
     return 2;
 }
 

@@ -46,6 +46,21 @@ protected:
         return relay;
     }
 
+    // Connects count clients through the relay, each taken by the upstream
+    // server before the next; false at the first that does not arrive.
+    bool ConnectThrough(int count, TestServer& upstream, std::vector<SOCKET>* clients, std::vector<SOCKET>* servers) {
+        for (int i = 0; i < count; ++i) {
+            clients->push_back(ConnectTo(port));
+            SOCKET server = upstream.Accept(StartWait);
+            if (server == INVALID_SOCKET) {
+                ADD_FAILURE() << "connection " << i << " did not reach the upstream server";
+                return false;
+            }
+            servers->push_back(server);
+        }
+        return true;
+    }
+
     HANDLE Launch(const std::string& argument) {
         HANDLE relay = LaunchRelay(argument);
         EXPECT_NE(relay, nullptr);
@@ -245,12 +260,7 @@ TEST_F(RelayProcessTest, SixtyFourConnectionsAtOnceAndTheNextWhenOneFrees) {
     StartRelay(upstream.Address());
     const int Slots = 64;
     std::vector<SOCKET> clients, servers;
-    for (int i = 0; i < Slots; ++i) {
-        clients.push_back(ConnectTo(port));
-        SOCKET server = upstream.Accept(StartWait);
-        ASSERT_NE(server, INVALID_SOCKET) << "connection " << i;
-        servers.push_back(server);
-    }
+    ASSERT_TRUE(ConnectThrough(Slots, upstream, &clients, &servers));
     for (int i = 0; i < Slots; ++i) ExpectRoundTrip(clients[i], servers[i], std::to_string(i));
 
     SOCKET waiting = ConnectTo(port);  // lands in the listen backlog
@@ -285,12 +295,7 @@ TEST_F(RelayProcessTest, HalfClosedConnectionsThatCarryNothingEndAfterTheLimitOt
     const int Trickle = 1;  // half-closed, but a byte passes now and then
     const DWORD TrickleEvery = HalfClosedIdleLimit / 3;
     std::vector<SOCKET> clients, servers;
-    for (int i = 0; i < Slots; ++i) {
-        clients.push_back(ConnectTo(port));
-        SOCKET server = upstream.Accept(StartWait);
-        ASSERT_NE(server, INVALID_SOCKET) << "connection " << i;
-        servers.push_back(server);
-    }
+    ASSERT_TRUE(ConnectThrough(Slots, upstream, &clients, &servers));
     ExpectRoundTrip(clients[Open], servers[Open], "open");
 
     // Every client but the open one ends its request; no server ever closes its side.
