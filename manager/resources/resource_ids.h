@@ -7,6 +7,7 @@
 #define IDD_MAIN                101
 #define IDD_SERVER              104
 #define IDD_MAPPED_PORT         105
+#define IDD_TESTING             115
 #define IDD_CATEGORY            129
 
 /* Menus */
@@ -47,6 +48,11 @@
 /* Mapped-port dialog controls */
 #define IDC_PORT_NAME           1002
 #define IDC_PORT_NUMBER         1003
+
+/* Testing Servers dialog controls */
+#define IDC_TESTING_PROGRESS    1001
+#define IDC_TESTING_COUNTS      1003
+#define IDC_TESTING_BAR         1006
 
 /* Menu commands */
 #define IDM_EXPORT              40001

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "../catalogue/profile_store.h"
+#include "probe_rules.h"
 
 const int DefaultProbeCount = 8;
 const int LeastProbeCount = 1;
@@ -15,9 +16,9 @@ const int LeastProbeTimeoutSeconds = 1;
 const int MostProbeTimeoutSeconds = 300;
 
 struct TestingSettings {
-    int probes;          // probes at once
-    int timeoutSeconds;  // timer ticks a probe may wait for its verdict
-    std::string probeHost;
+    int probes = DefaultProbeCount;                   // probes at once
+    int timeoutSeconds = DefaultProbeTimeoutSeconds;  // timer ticks a probe may wait for its verdict
+    std::string probeHost = DefaultProbeHost;
 };
 
 // Keys "probes", "timeout" and "probehost": missing keys take the defaults,

@@ -68,6 +68,8 @@ static void EditServer(MainWindow* main, int) {
     UpdateServerCounts(main);
 }
 
+static void TestServers(MainWindow* main, int) { RunTestingDialog(main); }
+
 // ---- port commands ----
 
 static void AddPort(MainWindow* main, int) {
@@ -146,7 +148,7 @@ static const CommandEntry Commands[] = {
     {IDM_MOVE_FIRST, IDM_MOVE_LAST, MoveToCategory},
     {IDM_ADD_SERVER, IDM_ADD_SERVER, AddServer},
     {IDM_REMOVE_SERVER, IDM_REMOVE_SERVER, RemoveServers},
-    {IDM_TEST_SERVER, IDM_TEST_SERVER, NotYetThere},
+    {IDM_TEST_SERVER, IDM_TEST_SERVER, TestServers},
     {IDM_SWITCH_SERVER, IDM_SWITCH_SERVER, SwitchServer},
     {IDM_EDIT_SERVER, IDM_EDIT_SERVER, EditServer},
     {IDM_COPY_ADDRESS, IDM_COPY_ADDRESS, NotYetThere},

@@ -12,6 +12,7 @@ const int CaptionFontWeight = 700;
 const int ImageSize = 16;
 const int StatusImageCount = 3;
 const char HiddenStartFlag = 'h';
+const UINT ProbeTickMilliseconds = 1000;
 
 void ShowManager(MainWindow* main) {
     main->startHidden = 0;
@@ -245,6 +246,10 @@ static MainWindow* NewMainWindow(const MainWindowOptions* options) {
     main->catalogueView.main = main;
     main->portView.main = main;
     main->state.main = main;
+    main->testRunWindow.main = main;
+    main->probeEngine = ProcessProbeEngine();
+    main->probeTickMilliseconds = ProbeTickMilliseconds;
+    main->localTime = GetLocalTime;
     InitCatalogue(&main->catalogue, nullptr);
     InitPortList(&main->ports, nullptr);
     InitSortState(&main->sort);

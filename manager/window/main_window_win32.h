@@ -12,9 +12,12 @@
 #include "../catalogue/settings.h"
 #include "../ports/mapped_ports.h"
 #include "../ports/relay_host_win32.h"
+#include "../testing/probe_engine_win32.h"
+#include "../testing/testing_settings.h"
 #include "list_views_win32.h"
 #include "server_sort.h"
 #include "status_bar_win32.h"
+#include "testing_dialog_win32.h"
 #include "window_layout_win32.h"
 #include "window_state_win32.h"
 #include "window_thread_win32.h"
@@ -67,6 +70,12 @@ struct MainWindow {
     WindowsRelayHost host;
     PortMonitor monitor;
     WindowPortListThread portListThread;
+    TestingSettings testing;
+    TestRun testRun;
+    WindowTestRun testRunWindow;
+    ProbeEngine* probeEngine;
+    UINT probeTickMilliseconds;               // the Testing Servers dialog's timer
+    void(WINAPI* localTime)(SYSTEMTIME* now);  // the clock of the last-check texts
     int startHidden;
     int splitterDrag;  // SplitterIdle, or the bar being dragged
     HCURSOR northSouthCursor;

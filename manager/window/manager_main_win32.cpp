@@ -22,6 +22,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     WSADATA winsock;
     WSAStartup(WinsockVersion, &winsock);
+    ProcessProbeEngine();  // the probe thread waits from start-up on
 
     MainWindowOptions options = {};
     options.instance = instance;

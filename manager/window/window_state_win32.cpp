@@ -67,6 +67,7 @@ void LoadManagerState(MainWindow* main) {
     WindowsProfile settings(main->paths.settings);
     FileCatalogueStorage storage(main->paths.catalogue);
     LoadState(&main->catalogue, &settings, &storage, &main->state, &main->flags);
+    main->testing = ReadTestingSettings(&settings);
     // The servers of user categories are saved only under the names that
     // config.ini holds: when it could not be read, the catalogue file is
     // kept at the save as well.
