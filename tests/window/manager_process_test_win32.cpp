@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "manager/resources/resource_ids.h"
+#include "tests/support/fake_proxy.h"
 #include "tests/support/loopback_sockets.h"
 #include "tests/support/private_documents.h"
 #include "tests/support/programs.h"
@@ -85,6 +86,7 @@ public:
     }
 
     void Select(int row) { SetSelected(row, true); }
+    void SelectAll() { SetSelected(-1, true); }
 
     // The row alone, as a click on it selects it.
     void SelectOnly(int row) {
@@ -842,4 +844,53 @@ TEST_F(ManagerProcessTest, ExitSavesAndTheNextStartRestoresCatalogueRunningPorts
     // The lists are laid out along the restored bars.
     EXPECT_EQ(ChildRect(IDC_PROXY_CAPTION).top, ChildRect(IDC_SPLITTER_TOP).bottom);
     EXPECT_EQ(ClientRectOf(window, GetDlgItem(window, IDC_CATEGORY_LIST)).right, left.left);
+}
+
+// ---- Test Server ----
+
+// Every server of the shown category tested: once the dialog is closed the
+// live one stays where it was, the dead ones stand in "Dead" after the one
+// it held, and Exit saves them so; config.ini's testing keys stay as the
+// user wrote them.
+TEST_F(ManagerProcessTest, TestServerKeepsTheLiveServerAndSavesTheDeadOnesUnderDead) {
+    const std::string probe = "GET http://probe.test/ HTTP/1.1\nHost: probe.test:80\nConnection: close\n\n";
+    FakeProxy alive(AnswerReply, "HTTP/1.1 200 OK\r\n\r\n", probe.size());
+    FakeProxy denied(AnswerReply, "HTTP/1.1 407 Proxy Authentication Required\r\n\r\n", probe.size());
+    const std::string refused = "127.0.0.1:" + NewPort();
+    WriteSettings(NewPort());
+    const char* const testingKeys[][2] = {{"probes", "4"}, {"timeout", "5"}, {"probehost", "probe.test"}};
+    for (const auto& key : testingKeys) WritePrivateProfileStringA("testing", key[0], key[1], Settings().c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, Settings().c_str());
+    WriteCatalogue({alive.Address() + ";0;0;;;16", denied.Address() + ";0;2;80;2024-01-01 10:00;16",
+                    refused + ";0;0;;;16", "127.0.0.7:8080;1;1;;;17", "127.0.0.8:3128;0;1;;;18"});
+    Launch();
+
+    RemoteList servers(manager.hProcess, ShownServerList());
+    ASSERT_EQ(servers.Column(AddressColumn), (std::vector<std::string>{alive.Address(), denied.Address(), refused}));
+    servers.SelectAll();
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_TEST_SERVER, 0), 0);
+    HWND dialog = WaitForProcessWindow(manager.dwProcessId, "Testing Servers", true, StatusWaitMs);
+    ASSERT_NE(dialog, nullptr) << "no Testing Servers dialog";
+    auto dialogText = [&](int id) {
+        char text[256] = "";
+        GetDlgItemTextA(dialog, id, text, sizeof text);
+        return std::string(text);
+    };
+    EXPECT_TRUE(WaitUntil([&] { return dialogText(IDC_TESTING_PROGRESS) == "Testing 3 of 3 servers"; }, WindowWaitMs))
+        << dialogText(IDC_TESTING_PROGRESS);
+    EXPECT_EQ(dialogText(IDC_TESTING_COUNTS), "Alive: 1    Dead: 2");
+    EXPECT_EQ(servers.Column(ServerStatusColumn), (std::vector<std::string>{"Alive", "Dead", "Dead"}));
+    EXPECT_EQ(alive.Request(), probe) << "the probe host of config.ini was not used";
+    const std::string delay = servers.Text(0, DelayColumn), checked = servers.Text(0, LastCheckColumn);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, WindowCloseWaitMs)) << "the dialog did not close";
+    EXPECT_EQ(categories->Column(0), (std::vector<std::string>{"My Proxy Servers(1)", "New(1)", "Dead(3)"}));
+    ExitManager();
+
+    EXPECT_FALSE(delay.empty());
+    EXPECT_FALSE(checked.empty());
+    EXPECT_EQ(FileBytes(Catalogue()), alive.Address() + ";0;2;" + delay + ";" + checked + ";16\r\n" +
+                                          "127.0.0.7:8080;1;1;;;17\r\n" + "127.0.0.8:3128;0;1;;;18\r\n" +
+                                          denied.Address() + ";0;1;;;18\r\n" + refused + ";0;1;;;18\r\n");
+    for (const auto& key : testingKeys) EXPECT_EQ(StoredText("testing", key[0]), key[1]) << key[0];
 }
