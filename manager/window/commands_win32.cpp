@@ -68,7 +68,13 @@ static void EditServer(MainWindow* main, int) {
     UpdateServerCounts(main);
 }
 
-static void TestServers(MainWindow* main, int) { RunTestingDialog(main); }
+// One run at a time: the command may also come while the dialog is open
+// (sent by another program), and a second run would take the first one's
+// record from under its threads.
+static void TestServers(MainWindow* main, int) {
+    if (main->testRun.open) return;
+    RunTestingDialog(main);
+}
 
 // ---- port commands ----
 

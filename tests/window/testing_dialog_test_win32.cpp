@@ -503,3 +503,49 @@ TEST_F(TestingDialogTest, ClosingWhileDeadIsShownMovesNothing) {
     EXPECT_EQ(Labels(), (std::vector<std::string>{"My Proxy Servers(1)", "New(0)", "Dead(3)"}));
     EXPECT_EQ(StatusPart(window, 1), "Total: 3   Socks: 0   Http: 3");
 }
+
+struct DialogCount {
+    HWND owner;
+    std::vector<HWND> dialogs;
+};
+
+static BOOL CALLBACK CountTestingDialog(HWND window, LPARAM argument) {
+    DialogCount* count = (DialogCount*)argument;
+    char title[64] = "";
+    GetWindowTextA(window, title, sizeof title);
+    if (GetWindow(window, GW_OWNER) == count->owner && std::string(title) == TestingTitle)
+        count->dialogs.push_back(window);
+    return TRUE;
+}
+
+// Another program may send the command while the dialog is open: it opens
+// no second dialog, and the run under way keeps its record and its batch.
+TEST_F(TestingDialogTest, TestServerSentWhileTheDialogIsOpenStartsNoSecondRun) {
+    main->testing.probes = 1;
+    main->testing.timeoutSeconds = NeverTimesOut;
+    FakeProxy first(AnswerSilent), second(AnswerSilent);
+    AddRows(MyProxyServersSlot,
+            {{first.Address(), Http, StatusCodeUntested, true}, {second.Address(), Http, StatusCodeUntested, true}});
+    int runBefore = main->testRun.number;
+    bool answered = false;
+    size_t dialogs = 0;
+    DialogVisit visit;
+    visit.ready = [&](HWND) { return first.Accepted() == 1; };
+    visit.note = [&](HWND dialog) {
+        DWORD_PTR result = 0;
+        answered = SendMessageTimeoutA(window, WM_COMMAND, MAKEWPARAM(IDM_TEST_SERVER, 0), 0, SMTO_NORMAL,
+                                       StepWaitMs, &result) != 0;
+        DialogCount count = {window, {}};
+        EnumWindows(CountTestingDialog, (LPARAM)&count);
+        dialogs = count.dialogs.size();
+        for (HWND other : count.dialogs)  // a second dialog would hold the first one open
+            if (other != dialog) PostMessageA(other, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    };
+    TestServers(&visit);
+
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(dialogs, 1u);
+    EXPECT_EQ(main->testRun.number, runBefore + 1);
+    EXPECT_EQ(second.Accepted(), 0);
+    EXPECT_EQ(Column(ShownList(), ServerStatus), (std::vector<std::string>{"Untested", "Untested"}));
+}
