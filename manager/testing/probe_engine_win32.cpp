@@ -170,33 +170,34 @@ static void HandleSlot(ProbeEngine* engine, int index, std::vector<ProbeVerdict>
     LeaveCriticalSection(&slot->lock);
 }
 
-// The signalled slot with the lowest index, or -1 when none is (or the
-// wait failed).
-static int SignalledSlot(ProbeEngine* engine, DWORD milliseconds) {
-    DWORD woken = WaitForMultipleObjects(ProbeSlotCount, engine->events, FALSE, milliseconds);
-    if (woken >= WAIT_OBJECT_0 && woken < WAIT_OBJECT_0 + ProbeSlotCount) return (int)(woken - WAIT_OBJECT_0);
+// The signalled slot with the lowest index at or after from, or -1 when
+// none is (or the wait failed).
+static int SignalledSlot(ProbeEngine* engine, int from, DWORD milliseconds) {
+    DWORD count = (DWORD)(ProbeSlotCount - from);
+    DWORD woken = WaitForMultipleObjects(count, engine->events + from, FALSE, milliseconds);
+    if (woken >= WAIT_OBJECT_0 && woken < WAIT_OBJECT_0 + count) return from + (int)(woken - WAIT_OBJECT_0);
     return -1;
 }
 
-// Waits on every slot's event and handles the one signalled, then the
-// others already signalled, and hands their verdicts to the window in one
-// call.
+// Waits on every slot's event, then handles the signalled slots in one
+// sweep upwards from the one woken, each at most once, and hands their
+// verdicts to the window in one call. A slot signalled again meanwhile waits
+// for the next sweep: a busy low slot never keeps the higher ones' replies
+// unread.
 static DWORD WINAPI ProbeThread(void* argument) {
     ProbeEngine* engine = (ProbeEngine*)argument;
     std::vector<ProbeVerdict> verdicts;
     verdicts.reserve(ProbeSlotCount);
     for (;;) {
-        int index = SignalledSlot(engine, INFINITE);
+        int index = SignalledSlot(engine, 0, INFINITE);
         if (engine->stopping) return 0;
         if (index < 0) {
             Sleep(1);  // a failed wait is tried again, without spinning
             continue;
         }
-        HandleSlot(engine, index, &verdicts);
-        for (int more = 0; more < ProbeSlotCount; ++more) {
-            index = SignalledSlot(engine, 0);
-            if (index < 0) break;
+        while (index >= 0) {
             HandleSlot(engine, index, &verdicts);
+            index = index + 1 < ProbeSlotCount ? SignalledSlot(engine, index + 1, 0) : -1;
         }
         DeliverVerdicts(engine, &verdicts);
     }
