@@ -33,6 +33,11 @@ struct ProbeEngine {
     CRITICAL_SECTION deliveryLock;
     int deliveries;
     HANDLE deliveriesDone;  // manual-reset, set while deliveries is 0
+    // Rows whose probes have started but which do not read "Testing" yet:
+    // the window thread marks them before it writes any verdict, so a
+    // start need not wait for the window.
+    CRITICAL_SECTION markLock;
+    std::vector<int> marks;
     std::atomic<TestRun*> run;
     std::atomic<TestRunWindow*> window;
     std::atomic<int> stopping;
@@ -103,6 +108,40 @@ static void EndDeliveries(ProbeEngine* engine, int count) {
     LeaveCriticalSection(&engine->deliveryLock);
 }
 
+// ---- rows marked "Testing" ----
+
+static void QueueMark(ProbeEngine* engine, int row) {
+    EnterCriticalSection(&engine->markLock);
+    engine->marks.push_back(row);
+    LeaveCriticalSection(&engine->markLock);
+}
+
+static int HasQueuedMarks(ProbeEngine* engine) {
+    EnterCriticalSection(&engine->markLock);
+    int any = !engine->marks.empty();
+    LeaveCriticalSection(&engine->markLock);
+    return any;
+}
+
+// On the window thread: the rows of the probes started so far read
+// "Testing", before any of their verdicts is written.
+static void ApplyMarks(ProbeEngine* engine) {
+    std::vector<int> rows;
+    EnterCriticalSection(&engine->markLock);
+    rows.swap(engine->marks);
+    LeaveCriticalSection(&engine->markLock);
+    TestRun* run = engine->run;
+    if (run == nullptr) return;
+    for (int row : rows) MarkRowTesting(run, row);
+}
+
+static void ApplyMarksCall(void* argument) { ApplyMarks((ProbeEngine*)argument); }
+
+void ShowStartedProbes(ProbeEngine* engine) {
+    TestRunWindow* window = engine->window;
+    if (window != nullptr && HasQueuedMarks(engine)) window->RunCall(ApplyMarksCall, engine);
+}
+
 struct VerdictBatch {
     ProbeEngine* engine;
     const std::vector<ProbeVerdict>* verdicts;
@@ -113,6 +152,7 @@ static void WriteVerdicts(void* argument) {
     TestRun* run = batch->engine->run;
     TestRunWindow* window = batch->engine->window;
     if (run == nullptr || window == nullptr) return;
+    ApplyMarks(batch->engine);
     CheckTime now = window->Now();
     for (const ProbeVerdict& verdict : *batch->verdicts) ApplyVerdict(run, verdict, now);
 }
@@ -211,6 +251,7 @@ static int StartProbeEngine(ProbeEngine* engine) {
     engine->window = nullptr;
     engine->deliveries = 0;
     InitializeCriticalSection(&engine->deliveryLock);
+    InitializeCriticalSection(&engine->markLock);
     engine->deliveriesDone = CreateEventA(nullptr, TRUE, TRUE, nullptr);
     engine->slotFreed = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     for (int index = 0; index < ProbeSlotCount; ++index) {
@@ -245,6 +286,7 @@ static void StopProbeEngine(ProbeEngine* engine) {
         engine->events[index] = nullptr;
     }
     DeleteCriticalSection(&engine->deliveryLock);
+    DeleteCriticalSection(&engine->markLock);
     if (engine->deliveriesDone != nullptr) CloseHandle(engine->deliveriesDone);
     if (engine->slotFreed != nullptr) CloseHandle(engine->slotFreed);
     engine->deliveriesDone = engine->slotFreed = nullptr;
@@ -279,35 +321,19 @@ void BeginProbing(ProbeEngine* engine, TestRun* run, TestRunWindow* window) {
 
 // ---- starting, timing out and dropping probes ----
 
-struct RowMark {
-    TestRun* run;
-    int row;
-    int socks;
-};
-
-static void MarkRowTestingCall(void* argument) {
-    RowMark* mark = (RowMark*)argument;
-    mark->socks = MarkRowTesting(mark->run, mark->row);
-}
-
 static int UsableHost(const hostent* host) {
     return host != nullptr && host->h_addrtype == AF_INET && host->h_length == 4 && host->h_addr_list != nullptr &&
            host->h_addr_list[0] != nullptr;
 }
 
-int StartProbe(ProbeEngine* engine, const char* address, int row) {
+int StartProbe(ProbeEngine* engine, const char* address, int row, int socks) {
     TestRun* run = engine->run;
     TestRunWindow* window = engine->window;
     if (run == nullptr || window == nullptr || run->cancel) return 0;
     int index = FreeSlotIndex(engine, run->probes);
     if (index < 0) return 0;
-    RowMark mark = {run, row, -1};
-    if (!window->RunCall(MarkRowTestingCall, &mark)) {
-        run->cancel = 1;  // the window is gone: so is the run
-        return 0;
-    }
+    QueueMark(engine, row);
     if (run->cancel) return 0;
-    if (mark.socks < 0) return 1;  // the run holds no such row
 
     char text[RowTextSize];
     CopyText(text, sizeof text, address);
@@ -332,7 +358,7 @@ int StartProbe(ProbeEngine* engine, const char* address, int row) {
     slot->inUse = 1;
     slot->age = 0;
     slot->row = row;
-    slot->socks = mark.socks;
+    slot->socks = socks;
     slot->run = run->number;
     slot->socket = socket(AF_INET, SOCK_STREAM, 0);
     if (slot->socket != INVALID_SOCKET) {
@@ -362,6 +388,9 @@ void TickProbes(ProbeEngine* engine) {
         if (slot->age == run->timeoutTicks && slot->inUse) timedOut.push_back(ClaimVerdict(engine, index, 0, -1));
         LeaveCriticalSection(&slot->lock);
     }
+    // A probe armed during this tick queued its mark before it was armed:
+    // marking now, after the claims, puts every mark before its verdict.
+    ApplyMarks(engine);
     if (timedOut.empty()) return;
     CheckTime now = window->Now();
     for (const ProbeVerdict& verdict : timedOut) ApplyVerdict(run, verdict, now);
@@ -377,4 +406,5 @@ void DropProbes(ProbeEngine* engine) {
     SetEvent(engine->slotFreed);
     TestRunWindow* window = engine->window;
     if (window != nullptr) window->WaitServingCalls(engine->deliveriesDone);
+    ApplyMarks(engine);
 }

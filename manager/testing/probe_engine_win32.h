@@ -53,16 +53,24 @@ void BeginProbing(ProbeEngine* engine, TestRun* run, TestRunWindow* window);
 // From the batch thread: 0 when not started (no free slot among the run's
 // first probes slots, or the run is being cancelled); 1 when the server is
 // dealt with (its probe is in flight, or its verdict is issued: a name that
-// does not resolve, or a connection that fails at once).
-int StartProbe(ProbeEngine* engine, const char* address, int row);
+// does not resolve, or a connection that fails at once). socks: 1 for the
+// SOCKS greeting. The row is marked "Testing" on the window thread later,
+// but always before its verdict is written: the start does not wait for
+// the window.
+int StartProbe(ProbeEngine* engine, const char* address, int row, int socks);
 
-// On the window thread, once per timer tick: every slot ages, and an armed
+// From the batch thread, when it has nothing to start: the rows of the
+// probes started so far read "Testing" now.
+void ShowStartedProbes(ProbeEngine* engine);
+
+// On the window thread, once per timer tick (after the rows started so far
+// are marked): every slot ages, and an armed
 // slot whose age reaches the run's time-out gets its Dead verdict.
 void TickProbes(ProbeEngine* engine);
 
-// On the window thread, at closing: every armed slot is freed and its
-// socket closed with no verdict; then waits until the verdicts claimed
-// before are written.
+// On the window thread, at closing, once the batch has ended: every armed
+// slot is freed and its socket closed with no verdict; then waits until
+// the verdicts claimed before are written, and marks the rows started.
 void DropProbes(ProbeEngine* engine);
 
 // From the batch thread: waits until a slot is freed or the run is

@@ -33,10 +33,14 @@ static DWORD WINAPI RunTestBatch(void* argument) {
                 ShowStatusFromBatch(batch, nullptr);
                 return 0;
             }
-            if (StartProbe(batch->engine, run->addresses[next].c_str(), run->rows[next])) break;
+            if (StartProbe(batch->engine, run->addresses[next].c_str(), run->rows[next], run->socks[next])) break;
+            // Every slot busy: the rows started meanwhile show "Testing"
+            // while the batch waits, not in the way of the next start.
+            ShowStartedProbes(batch->engine);
             WaitForFreeSlot(batch->engine, FreeSlotWaitMs);
         }
     }
+    ShowStartedProbes(batch->engine);
     ShowStatusFromBatch(batch, nullptr);
     return 0;
 }

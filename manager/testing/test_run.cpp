@@ -17,11 +17,13 @@ void OpenTestRun(TestRun* run, ProxyCatalogue* catalogue, const std::vector<int>
     run->slot = catalogue->currentSlot;
     run->rows.clear();
     run->addresses.clear();
+    run->socks.clear();
     const ServerList& list = catalogue->lists[run->slot];
     for (int row : selectedRows) {
         if (row < 0 || row >= list.Count()) continue;
         run->rows.push_back(row);
         run->addresses.push_back(list.Row(row).text[ServerAddress]);
+        run->socks.push_back(ProbesWithSocks(list.Row(row).text[ServerTypeColumn].c_str()));
     }
     run->request = HttpProbeRequest(settings.probeHost.c_str());
     run->probes = settings.probes;

@@ -22,6 +22,7 @@ struct TestRun {
     int slot = 0;                        // the list under test: the current one at opening
     std::vector<int> rows;               // its selected rows, ascending
     std::vector<std::string> addresses;  // their addresses at opening
+    std::vector<int> socks;              // 1 where the type text asks for the SOCKS greeting
     std::string request;                 // the HTTP probe request
     int probes = DefaultProbeCount;
     int timeoutTicks = DefaultProbeTimeoutSeconds;

@@ -667,7 +667,8 @@ TEST_F(ProbeEngineTest, AddressesThatCannotBeReachedAreDeadAndFreeTheirSlot) {
 // ---- slots ----
 
 // Nine silent servers and eight slots. The first probe starts one tick
-// before the other seven, so that the next tick times out its slot alone.
+// before the other seven (the second's name lookup takes a while), so that
+// the next tick times out its slot alone.
 TEST_F(ProbeEngineTest, NinthServerWaitsForTheSlotATimeOutFrees) {
     const int slots = 8;
     FakeProxies proxies = MakeProxies(slots + 1, [](int) { return Silent(); });
@@ -675,13 +676,15 @@ TEST_F(ProbeEngineTest, NinthServerWaitsForTheSlotATimeOutFrees) {
     const int ninth = rows[slots];
     settings.probes = slots;
     settings.timeoutSeconds = 2;
-    window.CloseGate();
+    // The second server's lookup holds the batch while the first probe
+    // gets its first tick.
+    SetText(rows[1], ServerAddress, std::string(SlowHost) + ":" + std::to_string(proxies[1]->Port()));
+    ResetEvent(LookupStarted);
     Start(rows);
-    window.AllowCalls(2);  // the status text and the first row's
+    ASSERT_EQ(WaitForSingleObject(LookupStarted, WaitLimitMs), WAIT_OBJECT_0);
     ASSERT_TRUE(WaitArmed(1));
     ASSERT_TRUE(proxies[0]->WaitRequest());
     Tick();
-    window.OpenGate();
     ASSERT_TRUE(WaitArmed(slots));
     for (int i = 0; i < slots; ++i) ASSERT_TRUE(proxies[i]->WaitRequest());
 
@@ -923,11 +926,12 @@ TEST_F(ProbeEngineTest, ReplyLeftBehindByATimeOutNeverJudgesTheNextProbeInItsSlo
     std::vector<int> rows = {AddRow(timedOut.Address()), AddRow(other.Address()), AddRow(third.Address()),
                              AddRow(next.Address())};
     settings.probes = 2;
-    settings.timeoutSeconds = 1;
+    settings.timeoutSeconds = 2;
     Start(rows);
     ASSERT_TRUE(WaitArmed(2));
     ASSERT_TRUE(timedOut.WaitRequest());
     ASSERT_TRUE(other.WaitRequest());
+    Tick();  // the first two probes' first: the next tick times them out, not the third's
     {
         OnWindowThread onWindow(&window);
         // The other server's verdict frees the second slot; the probe

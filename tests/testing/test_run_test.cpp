@@ -37,7 +37,7 @@ protected:
 TEST_F(TestRunTest, OpeningTakesTheSelectedRowsAndClearsTheCounts) {
     Add("10.0.0.1:80", Http, StatusCodeUntested);
     Add("10.0.0.2:80", Http, StatusCodeUntested);
-    Add("10.0.0.3:80", Http, StatusCodeUntested);
+    Add("10.0.0.3:80", Socks, StatusCodeUntested);
     run.tested = run.alive = run.dead = 5;
     run.cancel = 1;
     int before = run.number;
@@ -47,6 +47,7 @@ TEST_F(TestRunTest, OpeningTakesTheSelectedRowsAndClearsTheCounts) {
     EXPECT_EQ(run.tested + run.alive + run.dead, 0);
     EXPECT_EQ(run.rows, (std::vector<int>{2, 0}));
     EXPECT_EQ(run.addresses, (std::vector<std::string>{"10.0.0.3:80", "10.0.0.1:80"}));
+    EXPECT_EQ(run.socks, (std::vector<int>{1, 0}));
     EXPECT_EQ(run.request, "GET http://www.example.com/ HTTP/1.1\nHost: www.example.com:80\nConnection: close\n\n");
 }
 
