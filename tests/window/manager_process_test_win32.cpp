@@ -680,6 +680,11 @@ TEST_F(ManagerProcessTest, RelayProgramThatCannotBeLaunchedShowsNoMessageAndItsP
             [&] {
                 window = FindProcessWindow(manager.dwProcessId, ManagerWindowTitle, true);
                 others = OtherShownWindows(manager.dwProcessId, window);
+                // The main window may show between the two looks.
+                if (window == nullptr && !others.empty()) {
+                    window = FindProcessWindow(manager.dwProcessId, ManagerWindowTitle, true);
+                    others = OtherShownWindows(manager.dwProcessId, window);
+                }
                 return window != nullptr || !others.empty();
             },
             WindowWaitMs);
