@@ -821,9 +821,11 @@ TEST_F(ProbeEngineTest, ClosedRunsBatchNeverActsOnTheNextRun) {
 // ---- races between replies and time-outs ----
 
 // Ticks as the window's timer would, but as fast as the window thread can,
-// with pauses of 0 to PauseCycle - 1 ms between them, so that some replies
-// beat their time-outs and many come just as the tick does.
+// with pauses of 0 to PauseCycle - 2 ms between them, so that many replies
+// come just as the tick does, and once a cycle a long pause, in which the
+// replies beat their time-outs however loaded the machine is.
 static const DWORD PauseCycle = 8;
+static const DWORD LongPauseMs = 40;
 struct TickHammer {
     FakeWindow* window;
     ProbeEngine* engine;
@@ -837,7 +839,8 @@ struct TickHammer {
                 OnWindowThread onWindow(hammer->window);
                 TickProbes(hammer->engine);
             }
-            Sleep(tick % PauseCycle);
+            DWORD step = tick % PauseCycle;
+            Sleep(step == PauseCycle - 1 ? LongPauseMs : step);
         }
         return 0;
     }
