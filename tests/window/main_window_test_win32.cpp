@@ -18,23 +18,7 @@
 #include "manager/window/main_window_win32.h"
 #include "manager/window/window_thread_win32.h"
 #include "tests/catalogue/catalogue_fixture.h"
-
-static std::string CellText(HWND list, int row, int column) {
-    char text[RowTextSize] = "";
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, (WPARAM)row, (LPARAM)&item);
-    return text;
-}
-
-static std::vector<std::string> Column(HWND list, int column) {
-    std::vector<std::string> texts;
-    int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
-    for (int row = 0; row < count; ++row) texts.push_back(CellText(list, row, column));
-    return texts;
-}
+#include "tests/window/list_cells_win32.h"
 
 static void Select(HWND list, int row) { ListView_SetItemState(list, row, LVIS_SELECTED, LVIS_SELECTED); }
 

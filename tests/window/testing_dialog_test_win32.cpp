@@ -19,6 +19,7 @@
 #include "manager/resources/resource_ids.h"
 #include "manager/window/main_window_win32.h"
 #include "tests/support/fake_proxy.h"
+#include "tests/window/list_cells_win32.h"
 
 static const char* const TestingTitle = "Testing Servers";
 static const char* const IdleStatus = "Tessaron 1.05";
@@ -60,23 +61,6 @@ static bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds
 // ---- reading the window from any thread of this process ----
 // Each read is a message that the window thread serves, inside the dialog's
 // loop as well.
-
-static std::string CellText(HWND list, int row, int column) {
-    char text[RowTextSize] = "";
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, (WPARAM)row, (LPARAM)&item);
-    return text;
-}
-
-static std::vector<std::string> Column(HWND list, int column) {
-    std::vector<std::string> texts;
-    int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
-    for (int row = 0; row < count; ++row) texts.push_back(CellText(list, row, column));
-    return texts;
-}
 
 static std::vector<int> Icons(HWND list) {
     std::vector<int> icons;
