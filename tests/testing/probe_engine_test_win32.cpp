@@ -825,7 +825,7 @@ TEST_F(ProbeEngineTest, ClosedRunsBatchNeverActsOnTheNextRun) {
 // come just as the tick does, and once a cycle a long pause, in which the
 // replies beat their time-outs however loaded the machine is.
 static const DWORD PauseCycle = 8;
-static const DWORD LongPauseMs = 40;
+static const DWORD LongPauseMs = 250;  // longer than a loaded probe thread lags behind its notices
 struct TickHammer {
     FakeWindow* window;
     ProbeEngine* engine;
