@@ -7,7 +7,9 @@
 #define IDD_MAIN                101
 #define IDD_SERVER              104
 #define IDD_MAPPED_PORT         105
+#define IDD_DOWNLOAD            113
 #define IDD_TESTING             115
+#define IDD_UPDATE_OFFER        120
 #define IDD_CATEGORY            129
 
 /* Menus */
@@ -53,6 +55,15 @@
 #define IDC_TESTING_PROGRESS    1001
 #define IDC_TESTING_COUNTS      1003
 #define IDC_TESTING_BAR         1006
+
+/* Downloading Proxy List dialog controls */
+#define IDC_DOWNLOAD_STATE      1001
+#define IDC_DOWNLOAD_FOUND      1003
+#define IDC_DOWNLOAD_BAR        1006
+
+/* Update offer dialog controls */
+#define IDC_OFFER_CAPTION       1001
+#define IDC_OFFER_MESSAGE       1002
 
 /* Menu commands */
 #define IDM_EXPORT              40001

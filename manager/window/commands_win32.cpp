@@ -76,6 +76,12 @@ static void TestServers(MainWindow* main, int) {
     RunTestingDialog(main);
 }
 
+// One download at a time, as with the test runs.
+static void DownloadList(MainWindow* main, int) {
+    if (main->downloadDialog != nullptr) return;
+    RunDownloadDialog(main);
+}
+
 // ---- port commands ----
 
 static void AddPort(MainWindow* main, int) {
@@ -162,7 +168,7 @@ static const CommandEntry Commands[] = {
     {IDM_EDIT_PORT, IDM_EDIT_PORT, EditPort},
     {IDM_REMOVE_PORT, IDM_REMOVE_PORT, RemovePorts},
     {IDM_DISABLE_PORT, IDM_DISABLE_PORT, DisablePorts},
-    {IDM_DOWNLOAD_LIST, IDM_DOWNLOAD_LIST, NotYetThere},
+    {IDM_DOWNLOAD_LIST, IDM_DOWNLOAD_LIST, DownloadList},
     {IDM_ENABLE_PORT, IDM_ENABLE_PORT, EnablePorts},
     {IDM_SHOW_MANAGER, IDM_SHOW_MANAGER, ShowManagerCommand},
     {IDM_TRAY_EXIT, IDM_TRAY_EXIT, ExitManager},

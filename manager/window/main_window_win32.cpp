@@ -16,6 +16,7 @@ const UINT ProbeTickMilliseconds = 1000;
 
 void ShowManager(MainWindow* main) {
     main->startHidden = 0;
+    SetEvent(main->shownEvent);
     ShowWindow(main->window, SW_SHOWNORMAL);
     SetForegroundWindow(main->window);
 }
@@ -131,6 +132,7 @@ static void InitMainWindow(MainWindow* main, HWND window) {
     main->startHidden = 0;
     CreateImageLists(main);
     main->startHidden = StartsHidden(main->options.commandLine);
+    if (!main->startHidden) SetEvent(main->shownEvent);
     SetCaptionFonts(main);
     SetWindowTextA(window, ManagerTitle);
     main->northSouthCursor = LoadCursorA(nullptr, (LPCSTR)IDC_SIZENS);
@@ -147,6 +149,9 @@ static void InitMainWindow(MainWindow* main, HWND window) {
     SetWindowIcons(main);
     if (main->options.startMonitor) StartPortMonitor(&main->monitor, &main->portListThread, &main->ports, &main->host);
     if (main->options.startPorts) StartEnabledPorts(&main->ports, main->options.table, &main->host);
+    if (main->options.startUpdateCheck)
+        StartUpdateCheck(&main->updateCheck, VersionUrl(main->service).c_str(), IsNeverResolvable(main->service),
+                         &main->updateWindow);
     SetStatusText(main, 0, nullptr);
     UpdateServerCounts(main);
     RefreshCategoryLabels(&main->catalogue);
@@ -247,6 +252,12 @@ static MainWindow* NewMainWindow(const MainWindowOptions* options) {
     main->portView.main = main;
     main->state.main = main;
     main->testRunWindow.main = main;
+    main->downloadWindow.main = main;
+    main->updateWindow.main = main;
+    main->openLink = OpenLinkWithShell;
+    main->service.host = DefaultServiceHost;
+    main->shownEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    main->closingEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     main->probeEngine = ProcessProbeEngine();
     main->probeTickMilliseconds = ProbeTickMilliseconds;
     main->localTime = GetLocalTime;
@@ -269,11 +280,27 @@ HWND CreateMainWindow(const MainWindowOptions* options) {
     return window;
 }
 
+const DWORD WebServiceStopMilliseconds = 5000;
+
+// The update thread and any download thread let go of the window before it
+// goes: their window calls end, the offer closes, the transfers stop.
+static void StopWebService(MainWindow* main) {
+    CloseWindowCalls(main->window);
+    SetEvent(main->closingEvent);
+    HWND offer = main->offerDialog;
+    if (offer != nullptr) PostMessageA(offer, WM_COMMAND, IDCANCEL, 0);
+    StopUpdateCheck(&main->updateCheck, WebServiceStopMilliseconds);
+    for (DWORD waited = 0; RunningListDownloads() > 0 && waited < WebServiceStopMilliseconds; waited += 10) Sleep(10);
+}
+
 void DestroyMainWindow(HWND window) {
     MainWindow* main = MainWindowOf(window);
     if (main == nullptr) return;
     StopPortMonitor(&main->monitor);
+    StopWebService(main);
     DestroyWindow(window);
+    CloseHandle(main->shownEvent);
+    CloseHandle(main->closingEvent);
     DeleteObject(main->captionFont);
     ImageList_Destroy(main->statusImages);
     ImageList_Destroy(main->categoryImages);

@@ -14,10 +14,14 @@
 #include "../ports/relay_host_win32.h"
 #include "../testing/probe_engine_win32.h"
 #include "../testing/testing_settings.h"
+#include "../webservice/service_settings.h"
+#include "../webservice/update_check_win32.h"
+#include "download_dialog_win32.h"
 #include "list_views_win32.h"
 #include "server_sort.h"
 #include "status_bar_win32.h"
 #include "testing_dialog_win32.h"
+#include "update_offer_dialog_win32.h"
 #include "window_layout_win32.h"
 #include "window_state_win32.h"
 #include "window_thread_win32.h"
@@ -31,6 +35,7 @@ struct MainWindowOptions {
     int loadState;            // data folder, config.ini and proxylist.dat
     int startMonitor;
     int startPorts;           // relays for the ports stored as enabled
+    int startUpdateCheck;     // ask the web service for a newer version
 };
 
 // The window thread as the port monitor reaches it.
@@ -76,7 +81,17 @@ struct MainWindow {
     ProbeEngine* probeEngine;
     UINT probeTickMilliseconds;               // the Testing Servers dialog's timer
     void(WINAPI* localTime)(SYSTEMTIME* now);  // the clock of the last-check texts
-    int startHidden;
+    ServiceSettings service;
+    ListDownload* download;  // while the Downloading Proxy List dialog is open
+    HWND downloadDialog;
+    WindowListDownload downloadWindow;
+    UpdateCheck updateCheck;
+    WindowUpdateCheck updateWindow;
+    HWND volatile offerDialog;          // the update offer while it is open
+    void (*openLink)(const char* link);  // the offer's "Yes"
+    HANDLE shownEvent;                   // set once the manager has been shown
+    HANDLE closingEvent;                 // set when the window goes away
+    volatile int startHidden;
     int splitterDrag;  // SplitterIdle, or the bar being dragged
     HCURSOR northSouthCursor;
     HCURSOR westEastCursor;

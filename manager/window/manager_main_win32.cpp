@@ -31,6 +31,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     options.loadState = 1;
     options.startMonitor = 1;
     options.startPorts = 1;
+    options.startUpdateCheck = 1;
     RunMainWindow(&options);
     ExitProcess(0);
 }

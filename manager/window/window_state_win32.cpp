@@ -68,6 +68,7 @@ void LoadManagerState(MainWindow* main) {
     FileCatalogueStorage storage(main->paths.catalogue);
     LoadState(&main->catalogue, &settings, &storage, &main->state, &main->flags);
     main->testing = ReadTestingSettings(&settings);
+    main->service = ReadServiceSettings(&settings);
     // The servers of user categories are saved only under the names that
     // config.ini holds: when it could not be read, the catalogue file is
     // kept at the save as well.

@@ -19,6 +19,7 @@
 #include "manager/resources/resource_ids.h"
 #include "manager/window/main_window_win32.h"
 #include "tests/support/fake_proxy.h"
+#include "tests/window/dialog_visit_win32.h"
 #include "tests/window/list_cells_win32.h"
 
 static const char* const TestingTitle = "Testing Servers";
@@ -38,7 +39,6 @@ static const char* const CheckedText = "2009.12.1 14:3";
 static const UINT TickMs = 50;
 static const int TimeoutTicks = 20;
 static const int NeverTimesOut = 300;  // 15 s of ticks: far beyond any test step
-static const DWORD StepWaitMs = 10000;
 
 static void WINAPI DecemberFirst(SYSTEMTIME* now) {
     *now = SYSTEMTIME{};
@@ -49,13 +49,6 @@ static void WINAPI DecemberFirst(SYSTEMTIME* now) {
     now->wHour = 14;
     now->wMinute = 3;
     now->wSecond = 7;
-}
-
-static bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
-    for (DWORD start = GetTickCount();; Sleep(20)) {
-        if (condition()) return true;
-        if (GetTickCount() - start >= milliseconds) return false;
-    }
 }
 
 // ---- reading the window from any thread of this process ----
@@ -73,18 +66,6 @@ static std::vector<int> Icons(HWND list) {
         icons.push_back(item.iImage);
     }
     return icons;
-}
-
-static std::string ItemText(HWND dialog, int id) {
-    char text[256] = "";
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-}
-
-static std::string StatusPart(HWND window, int part) {
-    char text[256] = "";
-    SendDlgItemMessageA(window, IDC_STATUS_BAR, SB_GETTEXTA, (WPARAM)part, (LPARAM)text);
-    return text;
 }
 
 // For each delay text: true when it is a count of milliseconds, false when
@@ -108,70 +89,6 @@ static LRESULT CALLBACK CountDialogTicks(int code, WPARAM removed, LPARAM argume
         if (std::string(title) == TestingTitle) ++dialogTicks;
     }
     return CallNextHookEx(nullptr, code, removed, argument);
-}
-
-// ---- the helper thread's visit to the dialog ----
-
-enum CloseWay { CloseByCancel, CloseByWindowClose, CloseByEscape };
-
-struct DialogSearch {
-    HWND owner;
-    DWORD thread;
-    HWND found;
-};
-
-static BOOL CALLBACK FindTestingDialog(HWND window, LPARAM argument) {
-    DialogSearch* search = (DialogSearch*)argument;
-    // Only the window thread's windows: that thread answers the title's message.
-    if (GetWindowThreadProcessId(window, nullptr) != search->thread) return TRUE;
-    if (GetWindow(window, GW_OWNER) != search->owner) return TRUE;
-    char title[64] = "";
-    GetWindowTextA(window, title, sizeof title);
-    if (std::string(title) != TestingTitle) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-struct DialogVisit {
-    HWND owner = nullptr;
-    std::function<bool(HWND dialog)> ready;  // the state to wait for
-    std::function<void(HWND dialog)> note;   // what to note once it is reached
-    CloseWay close = CloseByCancel;
-    bool found = false;
-    bool reached = false;
-    bool closedAsAsked = false;
-};
-
-static void CloseDialog(DialogVisit* visit, HWND dialog) {
-    switch (visit->close) {
-    case CloseByCancel: SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); break;
-    case CloseByWindowClose: SendMessageA(dialog, WM_CLOSE, 0, 0); break;
-    case CloseByEscape:
-        // The dialog's loop turns the key into IDCANCEL.
-        PostMessageA(GetDlgItem(dialog, IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 0);
-        PostMessageA(GetDlgItem(dialog, IDCANCEL), WM_KEYUP, VK_ESCAPE, 0xC0000001);
-        break;
-    }
-    visit->closedAsAsked = WaitUntil([&] { return !IsWindow(dialog); }, StepWaitMs);
-    // However the test went, the window thread must get out of the dialog.
-    if (!visit->closedAsAsked) SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-}
-
-static DWORD WINAPI VisitDialog(void* argument) {
-    DialogVisit* visit = (DialogVisit*)argument;
-    DialogSearch search = {visit->owner, GetWindowThreadProcessId(visit->owner, nullptr), nullptr};
-    visit->found = WaitUntil(
-        [&] {
-            EnumWindows(FindTestingDialog, (LPARAM)&search);
-            return search.found != nullptr;
-        },
-        StepWaitMs);
-    if (!visit->found) return 0;
-    HWND dialog = search.found;
-    visit->reached = WaitUntil([&] { return visit->ready(dialog); }, StepWaitMs);
-    if (visit->note) visit->note(dialog);
-    CloseDialog(visit, dialog);
-    return 0;
 }
 
 class TestingDialogTest : public ::testing::Test {
@@ -225,17 +142,8 @@ protected:
     // "Test Server" with the helper on its visit; returns once the dialog
     // has closed and the helper is done.
     void TestServers(DialogVisit* visit) {
-        visit->owner = window;
-        HANDLE helper = CreateThread(nullptr, 0, VisitDialog, visit, 0, nullptr);
-        ASSERT_NE(helper, nullptr);
-        SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_TEST_SERVER, 0), 0);
-        // The helper may still wait for an answer from this thread; each of
-        // its waits is bounded, so it ends.
-        while (MsgWaitForMultipleObjects(1, &helper, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
-            MSG message;
-            PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
-        }
-        CloseHandle(helper);
+        visit->title = TestingTitle;
+        RunCommandWithVisit(window, IDM_TEST_SERVER, visit);
         EXPECT_TRUE(visit->found) << "no Testing Servers dialog over the main window";
         EXPECT_TRUE(visit->reached) << "the dialog never reached the awaited state";
         EXPECT_TRUE(visit->closedAsAsked) << "the dialog did not close the way it was asked to";
@@ -262,11 +170,10 @@ static DialogTexts ReadDialog(HWND dialog) {
     DialogTexts texts;
     texts.progress = ItemText(dialog, IDC_TESTING_PROGRESS);
     texts.counts = ItemText(dialog, IDC_TESTING_COUNTS);
-    PBRANGE range = {-1, -1};
-    SendDlgItemMessageA(dialog, IDC_TESTING_BAR, PBM_GETRANGE, FALSE, (LPARAM)&range);
-    texts.barLow = range.iLow;
-    texts.barHigh = range.iHigh;
-    texts.barPosition = (int)SendDlgItemMessageA(dialog, IDC_TESTING_BAR, PBM_GETPOS, 0, 0);
+    ProgressBar bar = ReadProgressBar(dialog, IDC_TESTING_BAR);
+    texts.barLow = bar.low;
+    texts.barHigh = bar.high;
+    texts.barPosition = bar.position;
     return texts;
 }
 

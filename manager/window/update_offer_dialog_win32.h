@@ -1,0 +1,30 @@
+// The update offer (resource 120): the web service's title, message and
+// caption; "Yes" opens the offered link. It runs on the update thread, owned
+// by the main window, and stays invisible while the manager starts hidden.
+#pragma once
+
+#include <windows.h>
+
+#include "../webservice/update_check_win32.h"
+
+struct MainWindow;
+
+struct UpdateOfferDialogData {
+    const UpdateOffer* offer;
+    const volatile int* startHidden;
+    void (*openLink)(const char* link);
+    HWND volatile* shownDialog;  // the dialog while it is open, for a window that goes away
+};
+
+// Modal over the owner; IDOK when the user chose Yes.
+INT_PTR RunUpdateOfferDialog(HINSTANCE instance, HWND owner, UpdateOfferDialogData* data);
+
+// The system's default handler for the link.
+void OpenLinkWithShell(const char* link);
+
+// The main window as the update check reaches it.
+struct WindowUpdateCheck : public UpdateCheckWindow {
+    MainWindow* main = nullptr;
+    int WaitUntilShown() override;
+    void ShowOffer(const UpdateOffer* offer) override;
+};
