@@ -21,6 +21,7 @@
 #include "tests/support/loopback_sockets.h"
 #include "tests/support/private_documents.h"
 #include "tests/support/programs.h"
+#include "tests/support/web_service.h"
 
 static const char* const ManagerWindowTitle = "Tessaron 1.05";
 static const char* const RelayMessageCaption = "Tessaron 1.0";
@@ -898,4 +899,78 @@ TEST_F(ManagerProcessTest, TestServerKeepsTheLiveServerAndSavesTheDeadOnesUnderD
                                           "127.0.0.7:8080;1;1;;;17\r\n" + "127.0.0.8:3128;0;1;;;18\r\n" +
                                           denied.Address() + ";0;1;;;18\r\n" + refused + ";0;1;;;18\r\n");
     for (const auto& key : testingKeys) EXPECT_EQ(StoredText("testing", key[0]), key[1]) << key[0];
+}
+
+// ---- the web service ----
+
+static std::string DialogText(HWND dialog, int id) {
+    char text[1024] = "";
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+// config.ini names the service; at start the manager asks it for a newer
+// version and shows its offer; "Download Proxy List" adds its list to "New",
+// and Exit saves them.
+TEST_F(ManagerProcessTest, TheConfiguredServiceOffersAnUpdateAndItsListIsDownloadedIntoNew) {
+    WebService web;
+    WebReply offer;
+    offer.body = "TESSARONVERSION\r\n4\r\n-\r\nSee the web site\r\nTessaron 4 is out\r\nFaster lists.\r\nEND\r\n";
+    web.SetReply("/app/version.php?ver=3", offer);
+    WebReply list;
+    list.body = "TESSARONLIST\r\n-SOCKS\r\n192.0.2.1:1080\r\n-HTTP\r\n192.0.2.2:3128\r\nEND\r\n";
+    web.SetReply("/app/proxylist.php", list);
+    WriteSettings(NewPort());
+    WritePrivateProfileStringA("network", "service", web.Host().c_str(), Settings().c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, Settings().c_str());
+    WriteCatalogue({"192.0.2.2:3128;0;2;50;2024-01-01 10:00;17"});
+    Launch();
+
+    HWND offerDialog = WaitForProcessWindow(manager.dwProcessId, "Tessaron 4 is out", true, WindowWaitMs);
+    ASSERT_NE(offerDialog, nullptr) << "no update offer";
+    EXPECT_EQ(DialogText(offerDialog, IDC_OFFER_MESSAGE), "Faster lists.\r\n");
+    EXPECT_EQ(DialogText(offerDialog, IDC_OFFER_CAPTION), "See the web site");
+    EXPECT_EQ(DialogText(offerDialog, IDCANCEL), "Close");
+    PostMessageA(offerDialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(offerDialog); }, WindowCloseWaitMs));
+
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_DOWNLOAD_LIST, 0), 0);
+    HWND dialog = WaitForProcessWindow(manager.dwProcessId, "Downloading Proxy List", true, StatusWaitMs);
+    ASSERT_NE(dialog, nullptr) << "no download dialog";
+    EXPECT_TRUE(WaitUntil([&] { return DialogText(dialog, IDC_DOWNLOAD_STATE) == "Download Complete"; },
+                          WindowWaitMs))
+        << DialogText(dialog, IDC_DOWNLOAD_STATE);
+    EXPECT_EQ(DialogText(dialog, IDC_DOWNLOAD_FOUND), "New Proxies found: 1");
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, WindowCloseWaitMs));
+    EXPECT_EQ(categories->Column(0), (std::vector<std::string>{"My Proxy Servers(0)", "New(2)", "Dead(0)"}));
+    ExitManager();
+
+    ASSERT_EQ(web.Requests(), 2);
+    EXPECT_EQ(web.RequestLine(0), "GET /app/version.php?ver=3 HTTP/1.1");
+    EXPECT_EQ(web.RequestLine(1), "GET /app/proxylist.php HTTP/1.1");
+    EXPECT_EQ(FileBytes(Catalogue()), "192.0.2.2:3128;0;2;50;2024-01-01 10:00;17\r\n192.0.2.1:1080;1;0;;;17\r\n");
+    EXPECT_EQ(StoredText("network", "service"), web.Host());
+}
+
+// Exit from a manager whose download waits on a silent service: it ends at
+// once with code 0 and saves as usual.
+TEST_F(ManagerProcessTest, ExitDuringADownloadFromASilentServiceEndsAtOnceAndSaves) {
+    WebService web;
+    WebReply silent;
+    silent.mode = WebReplySilent;
+    web.SetReply("/app/proxylist.php", silent);
+    web.SetReply("/app/version.php?ver=3", silent);
+    WriteSettings(NewPort());
+    WritePrivateProfileStringA("network", "service", web.Host().c_str(), Settings().c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, Settings().c_str());
+    WriteCatalogue({"192.0.2.5:8080;0;0;;;16"});
+    Launch();
+
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_DOWNLOAD_LIST, 0), 0);
+    HWND dialog = WaitForProcessWindow(manager.dwProcessId, "Downloading Proxy List", true, StatusWaitMs);
+    ASSERT_NE(dialog, nullptr) << "no download dialog";
+    ASSERT_TRUE(web.WaitForRequests(2, StatusWaitMs)) << "the update check and the download both wait";
+    ExitManager();
+    EXPECT_EQ(FileBytes(Catalogue()), "192.0.2.5:8080;0;0;;;16\r\n");
 }
