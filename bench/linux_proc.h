@@ -71,3 +71,12 @@ inline long long LinuxMainThreadRunNs(int pid) {
     std::string text = ReadLinuxFile("Z:\\proc\\" + std::to_string(pid) + "\\schedstat", 256);
     return text.empty() ? -1 : atoll(text.c_str());
 }
+
+// A "kB" line of a process's /proc status (RssAnon, VmRSS, ...), in KiB;
+// -1 when unknown.
+inline long long LinuxStatusKiB(int pid, const char* field) {
+    std::string text = ReadLinuxFile("Z:\\proc\\" + std::to_string(pid) + "\\status", 1 << 14);
+    std::string key = std::string("\n") + field + ":";
+    size_t at = text.find(key);
+    return at == std::string::npos ? -1 : atoll(text.c_str() + at + key.size());
+}
