@@ -13,14 +13,12 @@ static int SectionType(const char* line, size_t length) {
     return NoSectionType;
 }
 
-ProxyListReply ParseProxyListReply(const char* text, size_t length) {
-    ProxyListReply reply;
-    reply.accepted = 0;
-    LineCursor cursor = StartReplyLines(text, length);
+// Walks the lines after the marker; adds the server lines to servers when
+// given, and returns how many there are.
+static size_t TakeServerLines(LineCursor cursor, std::vector<NewServer>* servers) {
     const char* line;
     size_t size;
-    if (!NextLine(&cursor, &line, &size) || !LineIs(line, size, ProxyListMarker)) return reply;
-    reply.accepted = 1;
+    size_t count = 0;
     int type = Http;
     while (NextLine(&cursor, &line, &size)) {
         if (LineIs(line, size, ListEndLine)) break;
@@ -29,9 +27,26 @@ ProxyListReply ParseProxyListReply(const char* text, size_t length) {
             continue;
         }
         if (type == NoSectionType) continue;
+        ++count;
+        if (servers == nullptr) continue;
         // A hostile reply may carry a line of megabytes; a row keeps 255.
         if (size > (size_t)RowTextSize - 1) size = RowTextSize - 1;
-        reply.servers.push_back(NewServer{std::string(line, size), type, StatusCodeUntested});
+        servers->push_back(NewServer{std::string(line, size), type, StatusCodeUntested});
     }
+    return count;
+}
+
+ProxyListReply ParseProxyListReply(const char* text, size_t length) {
+    ProxyListReply reply;
+    reply.accepted = 0;
+    LineCursor cursor = StartReplyLines(text, length);
+    const char* line;
+    size_t size;
+    if (!NextLine(&cursor, &line, &size) || !LineIs(line, size, ProxyListMarker)) return reply;
+    reply.accepted = 1;
+    // Counted first: a reply of millions of short lines then takes its
+    // exact room once, instead of growing through copies of twice the size.
+    reply.servers.reserve(TakeServerLines(cursor, nullptr));
+    TakeServerLines(cursor, &reply.servers);
     return reply;
 }

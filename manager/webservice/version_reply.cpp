@@ -37,7 +37,9 @@ int ParseVersionReply(const char* text, size_t length, UpdateOffer* offer) {
     char* const heads[] = {offer->link, offer->caption, offer->title};
     const size_t headSizes[] = {sizeof offer->link, sizeof offer->caption, sizeof offer->title};
     const size_t headCount = sizeof heads / sizeof heads[0];
-    for (size_t i = 0; i < headCount && NextLine(&cursor, &line, &size); ++i) CopyLine(heads[i], headSizes[i], line, size);
+    for (size_t i = 0; i < headCount && NextLine(&cursor, &line, &size); ++i) {
+        CopyLine(heads[i], headSizes[i], line, size);
+    }
 
     // The message as the box shows it: a whole text cut at its capacity,
     // which may leave the last break half written.
