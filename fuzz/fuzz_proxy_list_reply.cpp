@@ -21,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const NewServer& server : reply.servers) {
         if (server.address.size() > (size_t)RowTextSize - 1) __builtin_trap();
         if (server.address.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) __builtin_trap();
+        if (server.address.find(':') == std::string::npos) __builtin_trap();
         if (server.typeFlag != Http && server.typeFlag != Socks) __builtin_trap();
         if (server.statusCode != StatusCodeUntested) __builtin_trap();
     }

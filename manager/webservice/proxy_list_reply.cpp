@@ -1,5 +1,7 @@
 #include "proxy_list_reply.h"
 
+#include <cstring>
+
 #include "../../shared/row_text.h"
 #include "reply_text.h"
 #include "webservice_texts.h"
@@ -27,10 +29,14 @@ static size_t TakeServerLines(LineCursor cursor, std::vector<NewServer>* servers
             continue;
         }
         if (type == NoSectionType) continue;
-        ++count;
-        if (servers == nullptr) continue;
         // A hostile reply may carry a line of megabytes; a row keeps 255.
         if (size > (size_t)RowTextSize - 1) size = RowTextSize - 1;
+        // A line without a colon is never a server (the catalogue refuses
+        // it): dropped here, so that megabytes of blank lines do not become
+        // millions of records.
+        if (std::memchr(line, ':', size) == nullptr) continue;
+        ++count;
+        if (servers == nullptr) continue;
         servers->push_back(NewServer{std::string(line, size), type, StatusCodeUntested});
     }
     return count;

@@ -17,6 +17,7 @@ struct ProxyListReply {
 // "END": "-HTTP" and "-SOCKS" set the type of the lines that follow (Http
 // before any of them), any other line starting with '-' makes them skipped
 // until the next of the two, and every other line is a server as it stands,
-// empty and junk lines included (AddServerRow judges them), cut to 255
-// characters.
+// cut to 255 characters. Lines without a colon (empty ones among them) are
+// left out, as AddServerRow would refuse them; other junk is passed on for
+// AddServerRow to judge.
 ProxyListReply ParseProxyListReply(const char* text, size_t length);
