@@ -25,6 +25,37 @@ static const char HeadEnd[] = "\r\n\r\n";
 static const char LineEnd[] = "\r\n";
 static const char NotFound[] = "404 Not Found";
 
+static WebReply ReplyOf(WebReplyMode mode, const std::string& body) {
+    WebReply reply;
+    reply.mode = mode;
+    reply.body = body;
+    return reply;
+}
+
+WebReply WholeReply(const std::string& body) { return ReplyOf(WebReplyWhole, body); }
+WebReply NoLengthReply(const std::string& body) { return ReplyOf(WebReplyNoLength, body); }
+WebReply EndlessReply(const std::string& body) { return ReplyOf(WebReplyEndless, body); }
+WebReply SilentReply() { return ReplyOf(WebReplySilent, ""); }
+
+WebReply ShortReply(const std::string& body, size_t extraBytes) {
+    WebReply reply = ReplyOf(WebReplyShort, body);
+    reply.extraBytes = extraBytes;
+    return reply;
+}
+
+WebReply SlowReply(const std::string& body, size_t chunkBytes, DWORD pauseMs) {
+    WebReply reply = ReplyOf(WebReplySlow, body);
+    reply.chunkBytes = chunkBytes;
+    reply.pauseMs = pauseMs;
+    return reply;
+}
+
+WebReply StatusReply(const std::string& status, const std::string& page) {
+    WebReply reply = ReplyOf(WebReplyStatus, page);
+    reply.status = status;
+    return reply;
+}
+
 WebService::Winsock::Winsock() {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
@@ -243,7 +274,9 @@ bool WebService::SendPaced(SOCKET socket, const char* bytes, size_t count) {
     return true;
 }
 
-bool WebService::SendText(SOCKET socket, const std::string& text) { return SendPaced(socket, text.data(), text.size()); }
+bool WebService::SendText(SOCKET socket, const std::string& text) {
+    return SendPaced(socket, text.data(), text.size());
+}
 
 // True when the pause ran out without a stop.
 bool WebService::Pause(DWORD milliseconds) { return WaitForSingleObject(stop, milliseconds) == WAIT_TIMEOUT; }
@@ -280,9 +313,7 @@ WebReply WebService::ReplyFor(const std::string& line) {
     size_t from = line.find(' ');
     size_t to = from == std::string::npos ? std::string::npos : line.find(' ', from + 1);
     std::string target = from == std::string::npos ? "" : line.substr(from + 1, to - (from + 1));
-    WebReply reply;
-    reply.mode = WebReplyStatus;
-    reply.status = NotFound;
+    WebReply reply = StatusReply(NotFound);
     EnterCriticalSection(&lock);
     auto found = replies.find(target);
     if (found != replies.end()) reply = found->second;

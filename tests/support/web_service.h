@@ -20,7 +20,7 @@ enum WebReplyMode {
     WebReplyShort,     // announces extraBytes more than the body it sends, then ends (a cut transfer)
     WebReplySlow,      // 200, Content-Length, the body in pieces of chunkBytes with pauseMs between them
     WebReplyEndless,   // 200 without Content-Length, the body over and over until the client goes or the service stops
-    WebReplySilent,    // reads the request, never answers, holds the connection until the client goes or the service stops
+    WebReplySilent,    // reads the request, never answers; holds on until the client goes or the service stops
     WebReplyStatus,    // the status line's status (e.g. "404 Not Found") with the body as its HTML page
 };
 
@@ -32,6 +32,14 @@ struct WebReply {
     DWORD pauseMs = 0;      // WebReplySlow
     size_t extraBytes = 1;  // WebReplyShort
 };
+
+WebReply WholeReply(const std::string& body);
+WebReply NoLengthReply(const std::string& body);
+WebReply ShortReply(const std::string& body, size_t extraBytes);
+WebReply SlowReply(const std::string& body, size_t chunkBytes, DWORD pauseMs);
+WebReply EndlessReply(const std::string& body = "");
+WebReply SilentReply();
+WebReply StatusReply(const std::string& status, const std::string& page = "");
 
 class WebService {
 public:

@@ -1,0 +1,11 @@
+TESSARONLIST
+-HTTP
+192.0.2.10:3128
+192.0.2.11:8080
+198.51.100.7:80
+-SOCKS
+192.0.2.20:1080
+198.51.100.21:1080
+-NOTES
+Lines of a section other than -HTTP and -SOCKS are skipped.
+END

@@ -1,0 +1,7 @@
+TESSARONVERSION
+3
+-
+Download
+Tessaron
+This is the newest version.
+END
