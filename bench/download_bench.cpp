@@ -139,9 +139,7 @@ int main() {
     InitCommonControlsEx(&controls);
     std::string list = BigList();
     WebService web;
-    WebReply reply;
-    reply.body = list;
-    web.SetReply("/app/proxylist.php", reply);
+    web.SetReply("/app/proxylist.php", WholeReply(list));
 
     std::vector<double> complete, paint, before, after, grown;
     bool whole = true;

@@ -27,12 +27,6 @@ static const char* const ListTarget = "/app/proxylist.php";
 static const std::string ExampleList =
     "TESSARONLIST\r\n-SOCKS\r\n192.0.2.1:1080\r\n-HTTP\r\n192.0.2.2:3128\r\nEND\r\n";
 
-static WebReply Whole(const std::string& body) {
-    WebReply reply;
-    reply.body = body;
-    return reply;
-}
-
 // A list of count Http servers, count of them distinct.
 static std::string ListOf(int count) {
     std::string list = "TESSARONLIST\r\n";
@@ -111,7 +105,7 @@ protected:
 };
 
 TEST_F(DownloadDialogTest, AsksTheServiceOnceAndAddsTheListToNewWithItsSectionsTypes) {
-    web.SetReply(ListTarget, Whole(ExampleList));
+    web.SetReply(ListTarget, WholeReply(ExampleList));
     DownloadShown shown = DownloadToEnd();
 
     EXPECT_EQ(shown.state, Complete);
@@ -132,7 +126,7 @@ TEST_F(DownloadDialogTest, MergesIntoNewOnlyAndTheSameListTwiceAddsNothing) {
     AddRow(NewSlot, "192.0.2.2:3128", Http, StatusCodeAlive);
     SetServerText(&main->catalogue, NewSlot, 0, ServerDelay, "120");
     AddRow(MyProxyServersSlot, "192.0.2.1:1080", Socks, StatusCodeDead);
-    web.SetReply(ListTarget, Whole(ExampleList));
+    web.SetReply(ListTarget, WholeReply(ExampleList));
 
     DownloadShown first = DownloadToEnd();
     EXPECT_EQ(first.found, "New Proxies found: 1");
@@ -155,26 +149,15 @@ struct FailedCase {
 
 // Each failure shows the error with a count of 0 and leaves "New" as it was.
 TEST_F(DownloadDialogTest, FailedDownloadsShowTheErrorAndAddNothing) {
-    WebReply htmlPage;
-    htmlPage.mode = WebReplyStatus;
-    htmlPage.status = "404 Not Found";
-    htmlPage.body = "<html><body>TESSARONLIST</body></html>";
-    WebReply cut;  // the last line would arrive as 192.0.2.3:80
-    cut.mode = WebReplyShort;
-    cut.body = "TESSARONLIST\r\n192.0.2.3:80";
-    cut.extraBytes = 2;
-    WebReply beyondCap;  // announced larger than the manager takes
-    beyondCap.mode = WebReplyShort;
-    beyondCap.body = ExampleList;
-    beyondCap.extraBytes = 17u * 1024 * 1024;
     const FailedCase cases[] = {
-        {"html error page", htmlPage, true},
-        {"lower-case marker", Whole("tessaronlist\r\n192.0.2.1:1080\r\n"), true},
-        {"empty reply", Whole(""), true},
-        {"binary junk with a NUL", Whole(std::string("\x01\xff\0TESSARONLIST\r\n192.0.2.1:1080\r\n", 32)), true},
-        {"transfer cut short", cut, true},
-        {"announced beyond 16 MiB", beyondCap, true},
-        {"nobody listening", Whole(ExampleList), false},
+        {"html error page", StatusReply("404 Not Found", "<html><body>TESSARONLIST</body></html>"), true},
+        {"lower-case marker", WholeReply("tessaronlist\r\n192.0.2.1:1080\r\n"), true},
+        {"empty reply", WholeReply(""), true},
+        {"binary junk with a NUL", WholeReply(std::string("\x01\xff\0TESSARONLIST\r\n192.0.2.1:1080\r\n", 32)), true},
+        // The last line would arrive as 192.0.2.3:80.
+        {"transfer cut short", ShortReply("TESSARONLIST\r\n192.0.2.3:80", 2), true},
+        {"announced beyond 16 MiB", ShortReply(ExampleList, 17u * 1024 * 1024), true},
+        {"nobody listening", WholeReply(ExampleList), false},
     };
     AddRow(NewSlot, "192.0.2.9:8080", Http, StatusCodeUntested);
     for (const FailedCase& test : cases) {
@@ -191,10 +174,7 @@ TEST_F(DownloadDialogTest, FailedDownloadsShowTheErrorAndAddNothing) {
 
 // A reply that never ends is read up to 16 MiB and then refused whole.
 TEST_F(DownloadDialogTest, AnEndlessReplyStopsAtTheCapWithNothingAdded) {
-    WebReply endless;
-    endless.mode = WebReplyEndless;
-    endless.body = ListOf(200);
-    web.SetReply(ListTarget, endless);
+    web.SetReply(ListTarget, EndlessReply(ListOf(200)));
     DownloadShown shown = DownloadToEnd();
     EXPECT_EQ(shown.state, Error);
     EXPECT_EQ(shown.found, "New Proxies found: 0");
@@ -214,10 +194,7 @@ TEST_F(DownloadDialogTest, TheDefaultServiceFailsAtOnce) {
 // The bar follows the announced length, 0 … 100 without one; a long list is
 // one view update and its rows all arrive.
 TEST_F(DownloadDialogTest, ProgressFollowsContentLengthOrAHundred) {
-    WebReply noLength;
-    noLength.mode = WebReplyNoLength;
-    noLength.body = ExampleList;
-    web.SetReply(ListTarget, noLength);
+    web.SetReply(ListTarget, NoLengthReply(ExampleList));
     DownloadShown unknown = DownloadToEnd();
     EXPECT_EQ(unknown.state, Complete);
     EXPECT_EQ(unknown.bar.low, 0);
@@ -226,7 +203,7 @@ TEST_F(DownloadDialogTest, ProgressFollowsContentLengthOrAHundred) {
 
     std::string big = ListOf(60000);  // about 1 MiB
     ASSERT_GT(big.size(), 1024u * 1024);
-    web.SetReply(ListTarget, Whole(big));
+    web.SetReply(ListTarget, WholeReply(big));
     DownloadShown known = DownloadToEnd();
     EXPECT_EQ(known.state, Complete);
     EXPECT_EQ(known.found, "New Proxies found: 60000");  // after the two of the first list
@@ -255,12 +232,9 @@ TEST_F(DownloadDialogTest, CloseDuringATransferCancelsIt) {
     for (const CancelCase& test : cases) {
         SCOPED_TRACE(test.name);
         WebService* service = new WebService();
-        WebReply reply;
-        reply.mode = test.mode;
-        reply.body = ListOf(3000);  // about 50 KiB, in pieces over two seconds
-        reply.chunkBytes = 8192;
-        reply.pauseMs = 300;
-        service->SetReply(ListTarget, reply);
+        // About 50 KiB, in pieces over two seconds; wine's reads wait for
+        // whole pieces of 4,095 bytes.
+        service->SetReply(ListTarget, test.mode == WebReplySilent ? SilentReply() : SlowReply(ListOf(3000), 8192, 300));
         main->service.host = service->Host();
         std::string busyStatus;
         DialogVisit visit;

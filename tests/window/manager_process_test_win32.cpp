@@ -914,12 +914,10 @@ static std::string DialogText(HWND dialog, int id) {
 // and Exit saves them.
 TEST_F(ManagerProcessTest, TheConfiguredServiceOffersAnUpdateAndItsListIsDownloadedIntoNew) {
     WebService web;
-    WebReply offer;
-    offer.body = "TESSARONVERSION\r\n4\r\n-\r\nSee the web site\r\nTessaron 4 is out\r\nFaster lists.\r\nEND\r\n";
-    web.SetReply("/app/version.php?ver=3", offer);
-    WebReply list;
-    list.body = "TESSARONLIST\r\n-SOCKS\r\n192.0.2.1:1080\r\n-HTTP\r\n192.0.2.2:3128\r\nEND\r\n";
-    web.SetReply("/app/proxylist.php", list);
+    web.SetReply("/app/version.php?ver=3",
+                 WholeReply("TESSARONVERSION\r\n4\r\n-\r\nSee the web site\r\nTessaron 4 is out\r\nFaster lists.\r\nEND\r\n"));
+    web.SetReply("/app/proxylist.php",
+                 WholeReply("TESSARONLIST\r\n-SOCKS\r\n192.0.2.1:1080\r\n-HTTP\r\n192.0.2.2:3128\r\nEND\r\n"));
     WriteSettings(NewPort());
     WritePrivateProfileStringA("network", "service", web.Host().c_str(), Settings().c_str());
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, Settings().c_str());
@@ -957,10 +955,8 @@ TEST_F(ManagerProcessTest, TheConfiguredServiceOffersAnUpdateAndItsListIsDownloa
 // once with code 0 and saves as usual.
 TEST_F(ManagerProcessTest, ExitDuringADownloadFromASilentServiceEndsAtOnceAndSaves) {
     WebService web;
-    WebReply silent;
-    silent.mode = WebReplySilent;
-    web.SetReply("/app/proxylist.php", silent);
-    web.SetReply("/app/version.php?ver=3", silent);
+    web.SetReply("/app/proxylist.php", SilentReply());
+    web.SetReply("/app/version.php?ver=3", SilentReply());
     WriteSettings(NewPort());
     WritePrivateProfileStringA("network", "service", web.Host().c_str(), Settings().c_str());
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, Settings().c_str());

@@ -21,12 +21,6 @@ static const char* const OfferLink = "http://downloads.example.test/tessaron-4.e
 static std::vector<std::string> openedLinks;
 static void RecordLink(const char* link) { openedLinks.push_back(link); }
 
-static WebReply Whole(const std::string& body) {
-    WebReply reply;
-    reply.body = body;
-    return reply;
-}
-
 static std::string Offer(const char* version, const char* link) {
     return std::string("TESSARONVERSION\r\n") + version + "\r\n" + link +
            "\r\nCaption\r\nTitle\r\nFirst line\r\nEND\r\n";
@@ -103,7 +97,7 @@ protected:
 
 TEST_F(UpdateOfferTest, ANewerVersionIsOfferedAndYesOpensItsLink) {
     Open("");
-    web->SetReply(VersionTarget, Whole(Offer("4", OfferLink)));
+    web->SetReply(VersionTarget, WholeReply(Offer("4", OfferLink)));
     DialogVisit visit;
     visit.close = CloseByOk;
     OfferShown shown;
@@ -128,7 +122,7 @@ TEST_F(UpdateOfferTest, ANewerVersionIsOfferedAndYesOpensItsLink) {
 // neither it nor Enter opens anything.
 TEST_F(UpdateOfferTest, ALinkOfADashOffersOnlyClose) {
     Open("");
-    web->SetReply(VersionTarget, Whole(Offer("4", "-")));
+    web->SetReply(VersionTarget, WholeReply(Offer("4", "-")));
     DialogVisit visit;
     OfferShown shown;
     visit.ready = [&](HWND dialog) {
@@ -147,23 +141,16 @@ TEST_F(UpdateOfferTest, ALinkOfADashOffersOnlyClose) {
 
 // Every reply but a newer version ends the check silently.
 TEST_F(UpdateOfferTest, NoOfferUnlessTheVersionIsNewer) {
-    WebReply notFound;
-    notFound.mode = WebReplyStatus;
-    notFound.status = "404 Not Found";
-    notFound.body = "<html>TESSARONVERSION</html>";
-    WebReply cut;  // the link would lose its end
-    cut.mode = WebReplyShort;
-    cut.body = Offer("4", OfferLink);
     const struct {
         const char* name;
         WebReply reply;
     } cases[] = {
-        {"same version", Whole(Offer("3", OfferLink))},
-        {"version not a number", Whole(Offer("four", OfferLink))},
-        {"lower-case marker", Whole("tessaronversion\r\n4\r\n")},
-        {"empty reply", Whole("")},
-        {"error page", notFound},
-        {"cut short", cut},
+        {"same version", WholeReply(Offer("3", OfferLink))},
+        {"version not a number", WholeReply(Offer("four", OfferLink))},
+        {"lower-case marker", WholeReply("tessaronversion\r\n4\r\n")},
+        {"empty reply", WholeReply("")},
+        {"error page", StatusReply("404 Not Found", "<html>TESSARONVERSION</html>")},
+        {"cut short", ShortReply(Offer("4", OfferLink), 1)},  // the message would lose its end
     };
     Open("");
     for (const auto& test : cases) {
@@ -183,7 +170,7 @@ TEST_F(UpdateOfferTest, NoOfferUnlessTheVersionIsNewer) {
 // shows it; then the offer appears over it.
 TEST_F(UpdateOfferTest, AHiddenStartHoldsTheOfferUntilShowManager) {
     Open("Tessaron.exe h");
-    web->SetReply(VersionTarget, Whole(Offer("4", OfferLink)));
+    web->SetReply(VersionTarget, WholeReply(Offer("4", OfferLink)));
     DialogVisit visit;
     visit.close = CloseByCancel;
     OfferShown shown;
@@ -210,7 +197,7 @@ TEST_F(UpdateOfferTest, AHiddenStartHoldsTheOfferUntilShowManager) {
 // thread end.
 TEST_F(UpdateOfferTest, AHeldOfferEndsWithTheWindow) {
     Open("Tessaron.exe h");
-    web->SetReply(VersionTarget, Whole(Offer("4", OfferLink)));
+    web->SetReply(VersionTarget, WholeReply(Offer("4", OfferLink)));
     StartCheck();
     ASSERT_TRUE(web->WaitForRequests(1, StepWaitMs));
     HANDLE thread = nullptr;
