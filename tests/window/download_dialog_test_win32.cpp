@@ -16,6 +16,7 @@
 #include "tests/support/web_service.h"
 #include "tests/window/dialog_visit_win32.h"
 #include "tests/window/list_cells_win32.h"
+#include "tests/window/test_window_win32.h"
 
 static const char* const DownloadTitle = "Downloading Proxy List";
 static const char* const IdleStatus = "Tessaron 1.05";
@@ -53,11 +54,7 @@ static bool Finished(HWND dialog) {
 class DownloadDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        MainWindowOptions options = {};
-        options.instance = GetModuleHandleA(nullptr);
-        options.table = &table;
-        options.commandLine = "";
-        window = CreateMainWindow(&options);
+        window = CreateTestMainWindow(&table);
         ASSERT_NE(window, nullptr);
         main = MainWindowOf(window);
         main->service.host = web.Host();

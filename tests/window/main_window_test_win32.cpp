@@ -19,6 +19,7 @@
 #include "manager/window/window_thread_win32.h"
 #include "tests/catalogue/catalogue_fixture.h"
 #include "tests/window/list_cells_win32.h"
+#include "tests/window/test_window_win32.h"
 
 static void Select(HWND list, int row) { ListView_SetItemState(list, row, LVIS_SELECTED, LVIS_SELECTED); }
 
@@ -52,11 +53,7 @@ protected:
     void TearDown() override { DestroyMainWindow(window); }
 
     void Open(const char* commandLine) {
-        MainWindowOptions options = {};
-        options.instance = GetModuleHandleA(nullptr);
-        options.table = &table;
-        options.commandLine = commandLine;
-        window = CreateMainWindow(&options);
+        window = CreateTestMainWindow(&table, commandLine);
         ASSERT_NE(window, nullptr);
         main = MainWindowOf(window);
     }

@@ -21,6 +21,7 @@
 #include "tests/support/fake_proxy.h"
 #include "tests/window/dialog_visit_win32.h"
 #include "tests/window/list_cells_win32.h"
+#include "tests/window/test_window_win32.h"
 
 static const char* const TestingTitle = "Testing Servers";
 static const char* const IdleStatus = "Tessaron 1.05";
@@ -99,11 +100,7 @@ protected:
     }
 
     void SetUp() override {
-        MainWindowOptions options = {};
-        options.instance = GetModuleHandleA(nullptr);
-        options.table = &table;
-        options.commandLine = "";
-        window = CreateMainWindow(&options);
+        window = CreateTestMainWindow(&table);
         ASSERT_NE(window, nullptr);
         main = MainWindowOf(window);
         main->testing.probes = 8;

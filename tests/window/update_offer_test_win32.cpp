@@ -14,6 +14,7 @@
 #include "manager/window/main_window_win32.h"
 #include "tests/support/web_service.h"
 #include "tests/window/dialog_visit_win32.h"
+#include "tests/window/test_window_win32.h"
 
 static const char* const VersionTarget = "/app/version.php?ver=3";
 static const char* const OfferLink = "http://downloads.example.test/tessaron-4.exe";
@@ -39,11 +40,7 @@ struct OfferShown {
 class UpdateOfferTest : public ::testing::Test {
 protected:
     void Open(const char* commandLine) {
-        MainWindowOptions options = {};
-        options.instance = GetModuleHandleA(nullptr);
-        options.table = &table;
-        options.commandLine = commandLine;
-        window = CreateMainWindow(&options);
+        window = CreateTestMainWindow(&table, commandLine);
         ASSERT_NE(window, nullptr);
         main = MainWindowOf(window);
         main->service.host = web->Host();

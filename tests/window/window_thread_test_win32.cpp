@@ -13,6 +13,7 @@
 #include "manager/window/main_window_win32.h"
 #include "manager/window/window_thread_win32.h"
 #include "tests/support/programs.h"
+#include "tests/window/test_window_win32.h"
 
 // Longer than the 5 s after which a worker once left its call behind.
 static const DWORD LongCallMs = 6000;
@@ -59,11 +60,7 @@ protected:
     void TearDown() override { DestroyMainWindow(window); }
 
     void Open() {
-        MainWindowOptions options = {};
-        options.instance = GetModuleHandleA(nullptr);
-        options.table = &table;
-        options.commandLine = "";
-        window = CreateMainWindow(&options);
+        window = CreateTestMainWindow(&table);
         ASSERT_NE(window, nullptr);
     }
 
