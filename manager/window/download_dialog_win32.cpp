@@ -11,7 +11,7 @@
 
 const UINT_PTR ForcedCloseTimerId = 1;
 // How long Close waits for a download thread held up in the network.
-const UINT ForcedCloseMilliseconds = 1000;
+const UINT ForcedCloseMilliseconds = 500;
 const int InitialProgressRange = 100;
 
 static void ShowFound(HWND dialog, int found) {

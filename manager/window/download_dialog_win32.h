@@ -2,7 +2,7 @@
 // opens it over the main window; it starts the download, follows the
 // transfer on its progress bar and shows the outcome until the user closes
 // it. Close during a transfer cancels it; the dialog ends once the download
-// thread has seen the cancel, and within a second in any case.
+// thread has seen the cancel, and within half a second in any case.
 #pragma once
 
 #include <windows.h>
