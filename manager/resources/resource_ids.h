@@ -7,6 +7,8 @@
 #define IDD_MAIN                101
 #define IDD_SERVER              104
 #define IDD_MAPPED_PORT         105
+#define IDD_PREFERENCES         107
+#define IDD_ABOUT               111
 #define IDD_DOWNLOAD            113
 #define IDD_TESTING             115
 #define IDD_UPDATE_OFFER        120
@@ -61,6 +63,15 @@
 #define IDC_DOWNLOAD_FOUND      1003
 #define IDC_DOWNLOAD_BAR        1006
 
+/* Preferences dialog controls */
+#define IDC_PREF_AUTORUN        1004
+#define IDC_PREF_LOCAL_ONLY     1006
+
+/* About box controls */
+#define IDC_ABOUT_WEBSITE       1001
+#define IDC_ABOUT_SUPPORT       1003
+#define IDC_ABOUT_SALES         1005
+
 /* Update offer dialog controls */
 #define IDC_OFFER_CAPTION       1001
 #define IDC_OFFER_MESSAGE       1002
@@ -70,6 +81,7 @@
 #define IDM_PREFERENCES         40002
 #define IDM_EXIT                40003
 #define IDM_ABOUT               40004
+#define IDM_IMPORT              40005
 #define IDM_CONTENTS            40007
 #define IDM_ADD_SERVER          40009
 #define IDM_REMOVE_SERVER       40010

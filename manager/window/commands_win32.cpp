@@ -1,11 +1,16 @@
 #include "commands_win32.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "../catalogue/catalogue_texts.h"
 #include "../resources/resource_ids.h"
+#include "about_box_win32.h"
 #include "dialogs_win32.h"
+#include "list_files_win32.h"
+#include "preferences_dialog_win32.h"
+#include "window_texts.h"
 
 // ---- helpers over the lists ----
 
@@ -144,11 +149,32 @@ static void ExitManager(MainWindow* main, int) {
     // No worker's call runs from here on: what is saved is what is left.
     CloseWindowCalls(main->window);
     SaveManagerState(main);
+    SetTrayIcon(main, 0);
     ExitProcess(0);
 }
 
-// Commands of later work: their place is kept.
-static void NotYetThere(MainWindow*, int) {}
+// ---- files, clipboard, dialogs of the File and Help menus ----
+
+static void ExportCommand(MainWindow* main, int) { ExportServerList(main); }
+static void ImportCommand(MainWindow* main, int) { ImportServerList(main); }
+static void CopyAddressCommand(MainWindow* main, int) { CopyServerAddresses(main); }
+
+static void PreferencesCommand(MainWindow* main, int) {
+    PreferencesData data = CurrentPreferences(main);
+    if (RunPreferencesDialog(main->window, &data)) ApplyPreferences(main, data);
+}
+
+static void AboutCommand(MainWindow* main, int) { RunAboutBox(main->window, main->shellOpen); }
+
+// help.chm next to the program file; a missing file shows nothing.
+static void ContentsCommand(MainWindow* main, int) {
+    char path[MAX_PATH + 16] = "";
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    char* lastSeparator = std::strrchr(path, '\\');
+    if (lastSeparator == nullptr) return;
+    std::strcpy(lastSeparator + 1, HelpFileName);
+    main->shellOpen(path);
+}
 
 struct CommandEntry {
     int first;
@@ -163,7 +189,7 @@ static const CommandEntry Commands[] = {
     {IDM_TEST_SERVER, IDM_TEST_SERVER, TestServers},
     {IDM_SWITCH_SERVER, IDM_SWITCH_SERVER, SwitchServer},
     {IDM_EDIT_SERVER, IDM_EDIT_SERVER, EditServer},
-    {IDM_COPY_ADDRESS, IDM_COPY_ADDRESS, NotYetThere},
+    {IDM_COPY_ADDRESS, IDM_COPY_ADDRESS, CopyAddressCommand},
     {IDM_ADD_PORT, IDM_ADD_PORT, AddPort},
     {IDM_EDIT_PORT, IDM_EDIT_PORT, EditPort},
     {IDM_REMOVE_PORT, IDM_REMOVE_PORT, RemovePorts},
@@ -175,11 +201,12 @@ static const CommandEntry Commands[] = {
     {IDM_ADD_CATEGORY, IDM_ADD_CATEGORY, AddCategoryCommand},
     {IDM_EDIT_CATEGORY, IDM_EDIT_CATEGORY, EditCategory},
     {IDM_REMOVE_CATEGORY, IDM_REMOVE_CATEGORY, RemoveCategoryCommand},
-    {IDM_EXPORT, IDM_EXPORT, NotYetThere},
-    {IDM_PREFERENCES, IDM_PREFERENCES, NotYetThere},
+    {IDM_EXPORT, IDM_EXPORT, ExportCommand},
+    {IDM_IMPORT, IDM_IMPORT, ImportCommand},
+    {IDM_PREFERENCES, IDM_PREFERENCES, PreferencesCommand},
     {IDM_EXIT, IDM_EXIT, ExitManager},
-    {IDM_ABOUT, IDM_ABOUT, NotYetThere},
-    {IDM_CONTENTS, IDM_CONTENTS, NotYetThere},
+    {IDM_ABOUT, IDM_ABOUT, AboutCommand},
+    {IDM_CONTENTS, IDM_CONTENTS, ContentsCommand},
     {IDCANCEL, IDCANCEL, HideManagerCommand},  // the Escape key
 };
 

@@ -13,6 +13,12 @@ const int ImageSize = 16;
 const int StatusImageCount = 3;
 const char HiddenStartFlag = 'h';
 const UINT ProbeTickMilliseconds = 1000;
+const char* const OpenVerb = "open";
+
+// Links and files go to the system's default handler; failures are silent.
+static void OpenWithShell(const char* target) {
+    ShellExecuteA(nullptr, OpenVerb, target, nullptr, nullptr, SW_SHOWNORMAL);
+}
 
 void ShowManager(MainWindow* main) {
     main->startHidden = 0;
@@ -156,6 +162,7 @@ static void InitMainWindow(MainWindow* main, HWND window) {
     UpdateServerCounts(main);
     RefreshCategoryLabels(&main->catalogue);
     RebuildMoveMenu(main);
+    SetTrayIcon(main, 1);
 }
 
 MainWindow* MainWindowOf(HWND window) { return (MainWindow*)GetWindowLongPtrA(window, GWLP_USERDATA); }
@@ -218,7 +225,13 @@ static INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam,
     }
     MainWindow* main = MainWindowOf(window);
     if (main == nullptr) return FALSE;
+    // A new notification area (Explorer restarted) has lost the icon.
+    if (message == TaskbarCreatedMessage()) {
+        SetTrayIcon(main, 1);
+        return FALSE;
+    }
     switch (message) {
+    case TrayCallbackMessage: OnTrayCallback(main, lParam); return TRUE;
     case WindowCallsMessage: RunWindowCalls(window); return TRUE;
     case WM_DESTROY: CloseWindowCalls(window); return FALSE;
     case WM_COMMAND: RunCommand(main, LOWORD(wParam)); return TRUE;
@@ -254,7 +267,10 @@ static MainWindow* NewMainWindow(const MainWindowOptions* options) {
     main->testRunWindow.main = main;
     main->downloadWindow.main = main;
     main->updateWindow.main = main;
-    main->openLink = OpenLinkWithShell;
+    main->shellOpen = OpenWithShell;
+    main->saveDialog = GetSaveFileNameA;
+    main->openDialog = GetOpenFileNameA;
+    main->notifyIcon = Shell_NotifyIconA;
     main->service.host = DefaultServiceHost;
     main->shownEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     main->closingEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -298,6 +314,7 @@ void DestroyMainWindow(HWND window) {
     if (main == nullptr) return;
     StopPortMonitor(&main->monitor);
     StopWebService(main);
+    SetTrayIcon(main, 0);
     DestroyWindow(window);
     CloseHandle(main->shownEvent);
     CloseHandle(main->closingEvent);

@@ -17,10 +17,12 @@
 #include "../webservice/service_settings.h"
 #include "../webservice/update_check_win32.h"
 #include "download_dialog_win32.h"
+#include "list_files_win32.h"
 #include "list_views_win32.h"
 #include "server_sort.h"
 #include "status_bar_win32.h"
 #include "testing_dialog_win32.h"
+#include "tray_icon_win32.h"
 #include "update_offer_dialog_win32.h"
 #include "window_layout_win32.h"
 #include "window_state_win32.h"
@@ -88,7 +90,11 @@ struct MainWindow {
     UpdateCheck updateCheck;
     WindowUpdateCheck updateWindow;
     HWND volatile offerDialog;          // the update offer while it is open
-    void (*openLink)(const char* link);  // the offer's "Yes"
+    void (*shellOpen)(const char* target);  // links and files for the system's handler
+    FileDialogFunction saveDialog;
+    FileDialogFunction openDialog;
+    NOTIFYICONDATAA trayRecord;  // filled when the icon is first added
+    NotifyIconFunction notifyIcon;
     HANDLE shownEvent;                   // set once the manager has been shown
     HANDLE closingEvent;                 // set when the window goes away
     volatile int startHidden;

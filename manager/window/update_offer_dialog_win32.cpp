@@ -1,14 +1,8 @@
 #include "update_offer_dialog_win32.h"
 
-#include <shellapi.h>
-
 #include "../resources/resource_ids.h"
 #include "../webservice/webservice_texts.h"
 #include "main_window_win32.h"
-
-const char* const OpenVerb = "open";
-
-void OpenLinkWithShell(const char* link) { ShellExecuteA(nullptr, OpenVerb, link, nullptr, nullptr, SW_SHOWNORMAL); }
 
 static UpdateOfferDialogData* DataOf(HWND dialog) {
     return (UpdateOfferDialogData*)GetWindowLongPtrA(dialog, DWLP_USER);
@@ -65,6 +59,6 @@ int WindowUpdateCheck::WaitUntilShown() {
 }
 
 void WindowUpdateCheck::ShowOffer(const UpdateOffer* offer) {
-    UpdateOfferDialogData data = {offer, &main->startHidden, main->openLink, &main->offerDialog};
+    UpdateOfferDialogData data = {offer, &main->startHidden, main->shellOpen, &main->offerDialog};
     RunUpdateOfferDialog(main->options.instance, main->window, &data);
 }

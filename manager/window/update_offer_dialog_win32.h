@@ -19,9 +19,6 @@ struct UpdateOfferDialogData {
 // Modal over the owner; IDOK when the user chose Yes.
 INT_PTR RunUpdateOfferDialog(HINSTANCE instance, HWND owner, UpdateOfferDialogData* data);
 
-// The system's default handler for the link.
-void OpenLinkWithShell(const char* link);
-
 // The main window as the update check reaches it.
 struct WindowUpdateCheck : public UpdateCheckWindow {
     MainWindow* main = nullptr;

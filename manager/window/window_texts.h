@@ -2,6 +2,7 @@
 #pragma once
 
 const char* const ManagerTitle = "Tessaron 1.05";
+const char* const TrayTip = "Tessaron";
 const char* const DefaultStatusText = "Tessaron 1.05";
 const char* const ServerCountsFormat = "Total: %d   Socks: %d   Http: %d";
 const char* const MessageCaption = "Tessaron";
@@ -21,3 +22,9 @@ const char* const EditMappedPortCaption = "Edit Mapped Port";
 // What a new server's Address box shows until the user types over it.
 const char* const PlaceholderHost = "proxy.example.com";
 const char* const PlaceholderPort = "8080";
+
+const char* const ExportDialogTitle = "Export list";
+const char* const ImportDialogTitle = "Import list";
+const char* const ImportUnreadableText = "The file could not be read";
+// The help file, next to the program file.
+const char* const HelpFileName = "help.chm";

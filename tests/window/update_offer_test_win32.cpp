@@ -44,7 +44,7 @@ protected:
         ASSERT_NE(window, nullptr);
         main = MainWindowOf(window);
         main->service.host = web->Host();
-        main->openLink = RecordLink;
+        main->shellOpen = RecordLink;
         openedLinks.clear();
     }
 
