@@ -1,4 +1,5 @@
-# Tessaron: `make run` starts the manager, `make test` runs every test.
+# Tessaron: `make run` starts the manager, `make test` runs every test,
+# `make package` builds the zip and the installer into build/package.
 # Both install what is missing (Debian packages), create the private wine
 # prefix once and build both trees; repeated runs reuse all of it.
 
@@ -8,7 +9,7 @@ WINDOWS := $(BUILD)/windows
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 export TESSARON_BUILD := $(abspath $(BUILD))
 
-.PHONY: all deps prefix native windows build test run bench clean
+.PHONY: all deps prefix native windows build package test run bench clean
 
 all: build
 
@@ -34,7 +35,12 @@ prefix: deps
 
 build: native windows
 
-test: build prefix
+# The zip and the installer, from the Windows tree's programs.
+package: windows
+	@tools/make-package $(TESSARON_BUILD)
+
+# The package test installs the installer that this build made.
+test: build package prefix
 	@tools/run-tests $(TESSARON_BUILD)
 
 run: windows prefix
