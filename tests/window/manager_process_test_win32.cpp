@@ -970,3 +970,89 @@ TEST_F(ManagerProcessTest, ExitDuringADownloadFromASilentServiceEndsAtOnceAndSav
     ExitManager();
     EXPECT_EQ(FileBytes(Catalogue()), "192.0.2.5:8080;0;0;;;16\r\n");
 }
+
+// ---- tray and preferences ----
+
+// "Exit" from the tray menu ends a manager that was never shown, saving it.
+TEST_F(ManagerProcessTest, TrayExitSavesAHiddenManager) {
+    WriteSettings(NewPort());
+    Launch(" h");
+    ASSERT_FALSE(IsWindowVisible(window));
+    EXPECT_EQ(StoredText("window", "width"), "");
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_TRAY_EXIT, 0), 0);
+    ASSERT_EQ(WaitForSingleObject(manager.hProcess, ExitWaitMs), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(manager.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+    EXPECT_NE(StoredText("window", "width"), "") << "nothing was saved";
+}
+
+// The shared port table's first four bytes: the local-only flag, then 'D', 'F', 0.
+static std::string TableHead() {
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, "Local\\Tessaron10_Main_FM");
+    if (mapping == nullptr) return "<no table>";
+    const char* bytes = (const char*)MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 4);
+    std::string head = bytes != nullptr ? std::string(bytes, 4) : "<no view>";
+    if (bytes != nullptr) UnmapViewOfFile(bytes);
+    CloseHandle(mapping);
+    return head;
+}
+
+static bool RunValueExists() {
+    return RegGetValueA(HKEY_CURRENT_USER, UserRunKey, "Tessaron", RRF_RT_REG_SZ, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+}
+
+// A client of another address (127.0.0.2) through the port: served, or
+// closed at once.
+static bool ServesStranger(int port, TestServer* upstream) {
+    SOCKET client = ConnectTo(port, "127.0.0.2");
+    SOCKET made = upstream->Accept(StatusWaitMs);
+    bool served = false;
+    if (client != INVALID_SOCKET && made != INVALID_SOCKET && SendAll(client, "ping")) {
+        served = ReceiveBytes(made, 4, StatusWaitMs) == "ping";
+    }
+    if (client != INVALID_SOCKET) closesocket(client);
+    if (made != INVALID_SOCKET) closesocket(made);
+    return served;
+}
+
+TEST_F(ManagerProcessTest, PreferencesReachRunningRelaysAndTheLogonValueAtOnceAndAreStoredAtExit) {
+    TestServer upstream;
+    std::string port = NewPort();
+    WriteSettings({{"Web", port, "1", upstream.Address()}});
+    WritePrivateProfileStringA("main", "autorun", "1", Settings().c_str());
+    WritePrivateProfileStringA("network", "acceptfromlocalcomputer", "1", Settings().c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, Settings().c_str());
+    Launch();
+    ASSERT_TRUE(WaitForListening(std::stoi(port), ListenWaitMs)) << "the relay does not listen";
+    EXPECT_EQ(TableHead(), std::string("\1DF\0", 4));
+    EXPECT_TRUE(RunValueExists());
+    EXPECT_FALSE(ServesStranger(std::stoi(port), &upstream));
+
+    // Both boxes unticked, OK.
+    auto setPreferences = [&](bool localOnly, bool autorun) {
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_PREFERENCES, 0), 0);
+        HWND dialog = WaitForProcessWindow(manager.dwProcessId, "Preferences", true, StatusWaitMs);
+        if (dialog == nullptr) return false;
+        SendDlgItemMessageA(dialog, IDC_PREF_LOCAL_ONLY, BM_SETCHECK, localOnly ? BST_CHECKED : BST_UNCHECKED, 0);
+        SendDlgItemMessageA(dialog, IDC_PREF_AUTORUN, BM_SETCHECK, autorun ? BST_CHECKED : BST_UNCHECKED, 0);
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        return WaitUntil([&] { return !IsWindow(dialog); }, WindowCloseWaitMs);
+    };
+    ASSERT_TRUE(setPreferences(false, false));
+    EXPECT_EQ(TableHead(), std::string("\0DF\0", 4));
+    EXPECT_FALSE(RunValueExists()) << "the logon value stayed";
+    // The relay has been told; it takes the flag before its next client.
+    EXPECT_TRUE(WaitUntil([&] { return ServesStranger(std::stoi(port), &upstream); }, StatusWaitMs))
+        << "the running relay still refuses other addresses";
+
+    ASSERT_TRUE(setPreferences(true, false));
+    EXPECT_EQ(TableHead(), std::string("\1DF\0", 4));
+    EXPECT_TRUE(WaitUntil([&] { return !ServesStranger(std::stoi(port), &upstream); }, StatusWaitMs));
+    ExitManager();
+
+    EXPECT_EQ(StoredText("main", "autorun"), "0");
+    EXPECT_EQ(StoredText("network", "acceptfromlocalcomputer"), "1");
+    EXPECT_FALSE(RunValueExists());
+}
