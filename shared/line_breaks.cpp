@@ -2,7 +2,7 @@
 
 const char* const LineEnd = "\r\n";
 
-static int IsBreak(char c) { return c == '\r' || c == '\n'; }
+int IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 
 LineCursor StartLines(const char* text, size_t length) {
     LineCursor cursor = {text, length, 0};
@@ -14,13 +14,13 @@ int NextLine(LineCursor* cursor, const char** line, size_t* lineLength) {
     const char* text = cursor->text;
     size_t start = cursor->position;
     size_t end = start;
-    while (end < cursor->length && !IsBreak(text[end])) ++end;
+    while (end < cursor->length && !IsLineBreak(text[end])) ++end;
     *line = text + start;
     *lineLength = end - start;
     size_t next = end;
     if (next < cursor->length) {
         ++next;  // the break character itself
-        if (next < cursor->length && IsBreak(text[next])) ++next;  // its partner
+        if (next < cursor->length && IsLineBreak(text[next])) ++next;  // its partner
     }
     cursor->position = next;
     return 1;

@@ -14,6 +14,9 @@ struct LineCursor {
     size_t position;
 };
 
+// Whether a byte is a line-break character (CR or LF).
+int IsLineBreak(char c);
+
 LineCursor StartLines(const char* text, size_t length);
 
 // Gives the next line (without its break) and returns 1, or returns 0 once

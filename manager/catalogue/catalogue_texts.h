@@ -14,3 +14,7 @@ const char* const NewCategoryName = "New";
 const char* const DeadCategoryName = "Dead";
 
 const char* const CategoryLabelFormat = "%s(%d)";
+
+// The status bar after File > "Import from text file": servers added, of
+// the non-blank lines read.
+const char* const ImportedTextFormat = "Imported %d of %d servers";
