@@ -93,31 +93,23 @@ int ReadImportLine(const char* line, size_t length, NewServer* server) {
     return 1;
 }
 
-ServerImport::ServerImport() : afterBreak(0), linesRead(0) { line.reserve(KeptLineBytes); }
+ServerImport::ServerImport() : linesRead(0) { line.reserve(KeptLineBytes); }
 
+// Each CR or LF ends a line. The shared rule takes a CR or LF right after
+// a break as part of it; here that decides only whether an empty line lies
+// between the two, and empty lines count for nothing, so a break split
+// between two chunks needs no tracking.
 void ServerImport::Feed(const char* bytes, size_t count) {
-    size_t i = 0;
-    while (i < count) {
-        if (IsLineBreak(bytes[i])) {
-            // A break character right after a break is its partner, even
-            // when the chunk boundary fell between them.
-            if (!afterBreak) EndLine();
-            afterBreak = !afterBreak;
-            ++i;
-            continue;
-        }
-        afterBreak = 0;
-        size_t end = i;
+    for (size_t start = 0; start < count;) {
+        size_t end = start;
         while (end < count && !IsLineBreak(bytes[end])) ++end;
-        Keep(bytes + i, end - i);
-        i = end;
+        Keep(bytes + start, end - start);
+        if (end < count) EndLine();
+        start = end + 1;
     }
 }
 
-void ServerImport::Finish() {
-    EndLine();
-    afterBreak = 0;
-}
+void ServerImport::Finish() { EndLine(); }
 
 // Adds a piece of the current line: leading blanks are not held, and
 // nothing beyond the first KeptLineBytes bytes.

@@ -36,13 +36,14 @@ public:
     int LinesRead() const { return linesRead; }
     // In file order, status Untested.
     const std::vector<NewServer>& Servers() const { return servers; }
+    // The room the line being read takes: it does not grow with the line.
+    size_t LineBytesHeld() const { return line.capacity(); }
 
 private:
     void Keep(const char* bytes, size_t count);
     void EndLine();
 
     std::string line;  // the line so far from its first non-blank byte, bounded
-    int afterBreak;    // the last byte ended a line; one CR or LF more belongs to its break
     int linesRead;
     std::vector<NewServer> servers;
 };
