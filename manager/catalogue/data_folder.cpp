@@ -131,8 +131,10 @@ void SetAutorun(int flag) {
         char program[PathSize] = "";
         GetModuleFileNameA(nullptr, program, PathSize);
         program[PathSize - 1] = '\0';
-        char command[PathSize + 4];
-        std::snprintf(command, sizeof command, "%s%s", program, HiddenStartArgument);
+        // Quoted: a path with blanks (C:\Users\Ann Lee\...) would otherwise
+        // start whatever its first word names, or nothing.
+        char command[PathSize + 6];
+        std::snprintf(command, sizeof command, "\"%s\"%s", program, HiddenStartArgument);
         // Created when missing, as on a fresh wine prefix; on Windows it always exists.
         if (RegCreateKeyExA(HKEY_CURRENT_USER, RunKeyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
             ERROR_SUCCESS)

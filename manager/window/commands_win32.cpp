@@ -146,10 +146,7 @@ static void ShowManagerCommand(MainWindow* main, int) { ShowManager(main); }
 static void HideManagerCommand(MainWindow* main, int) { HideManager(main); }
 
 static void ExitManager(MainWindow* main, int) {
-    // No worker's call runs from here on: what is saved is what is left.
-    CloseWindowCalls(main->window);
-    SaveManagerState(main);
-    SetTrayIcon(main, 0);
+    SaveAtEnd(main);
     ExitProcess(0);
 }
 

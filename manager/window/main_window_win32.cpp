@@ -29,6 +29,12 @@ void ShowManager(MainWindow* main) {
 
 void HideManager(MainWindow* main) { ShowWindow(main->window, SW_HIDE); }
 
+void SaveAtEnd(MainWindow* main) {
+    CloseWindowCalls(main->window);
+    SaveManagerState(main);
+    SetTrayIcon(main, 0);
+}
+
 // ---- construction ----
 
 static HIMAGELIST IconImageList(HINSTANCE instance, const int* icons, int count) {
@@ -237,6 +243,11 @@ static INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam,
     case WM_COMMAND: RunCommand(main, LOWORD(wParam)); return TRUE;
     case WM_NOTIFY: OnNotify(main, (NMHDR*)lParam); return TRUE;
     case WM_CLOSE: HideManager(main); return TRUE;
+    // A manager that runs in the tray until logoff or shutdown saves then,
+    // as at Exit; Windows ends the process after this message.
+    case WM_ENDSESSION:
+        if (wParam) SaveAtEnd(main);
+        return TRUE;
     case WM_SIZE:
         if (wParam != SIZE_MINIMIZED) LayOutWindow(main);
         return TRUE;

@@ -111,4 +111,7 @@ void DestroyMainWindow(HWND window);
 MainWindow* MainWindowOf(HWND window);
 
 void ShowManager(MainWindow* main);
+// The manager's end: no worker's call runs from here on, everything is
+// saved, the tray icon goes. At Exit, and when Windows ends the session.
+void SaveAtEnd(MainWindow* main);
 void HideManager(MainWindow* main);

@@ -364,7 +364,7 @@ TEST_F(PackageTest, SilentUninstallRemovesTheInstallationAndKeepsTheData) {
     // The user's data, and the start-at-logon value as the manager writes it.
     std::string data = "[main]\r\nautorun=1\r\n";
     ASSERT_TRUE(WriteWholeFile(documents.Settings(), data));
-    WriteString(UserRunKey, AutorunValue, InstalledFile(ManagerProgram) + " h");
+    WriteString(UserRunKey, AutorunValue, "\"" + InstalledFile(ManagerProgram) + "\" h");
 
     ASSERT_EQ(Uninstall(), 0u);
 
@@ -387,7 +387,7 @@ TEST_F(PackageTest, UninstallEndsTheRunningManagerWhichSavesFirst) {
     // Written once the manager has read its settings.
     std::string value;
     ASSERT_TRUE(WaitUntil([&] { return ReadString(UserRunKey, AutorunValue, &value); }, WindowWaitMs));
-    EXPECT_TRUE(SamePath(value, InstalledFile(ManagerProgram) + " h")) << value;
+    EXPECT_TRUE(SamePath(value, "\"" + InstalledFile(ManagerProgram) + "\" h")) << value;
 
     ASSERT_EQ(Uninstall(), 0u);
 

@@ -420,12 +420,12 @@ TEST_F(ManagerProcessTest, FirstStartWithoutSettingsShowsTheDefaultPortAndWrites
     EXPECT_EQ(StoredText("port0", "port"), "9800");
     EXPECT_EQ(StoredText("port0", "status"), "0");
     EXPECT_EQ(StoredText("port0", "server"), "None");
-    // autorun defaults to on: the manager's own path, started hidden.
+    // autorun defaults to on: the manager's own path, quoted, started hidden.
     char command[MAX_PATH * 2] = "";
     DWORD size = sizeof command;
     ASSERT_EQ(RegGetValueA(HKEY_CURRENT_USER, UserRunKey, "Tessaron", RRF_RT_REG_SZ, nullptr, command, &size),
               ERROR_SUCCESS);
-    std::string expected = ProgramFolder() + "Tessaron.exe h";
+    std::string expected = "\"" + ProgramFolder() + "Tessaron.exe\" h";
     EXPECT_EQ(_stricmp(command, expected.c_str()), 0) << command;
 }
 
@@ -984,6 +984,17 @@ TEST_F(ManagerProcessTest, TrayExitSavesAHiddenManager) {
     DWORD code = 1;
     GetExitCodeProcess(manager.hProcess, &code);
     EXPECT_EQ(code, 0u);
+    EXPECT_NE(StoredText("window", "width"), "") << "nothing was saved";
+}
+
+// Logoff or shutdown with the manager in the tray: Windows tells the window
+// the session ends and then ends the process; what changed is saved first.
+TEST_F(ManagerProcessTest, TheSessionsEndSavesAManagerRunningInTheTray) {
+    WriteSettings(NewPort());
+    Launch(" h");
+    EXPECT_EQ(StoredText("window", "width"), "");
+    SendMessageA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+    SendMessageA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     EXPECT_NE(StoredText("window", "width"), "") << "nothing was saved";
 }
 
