@@ -307,13 +307,13 @@ static bool ReadRunValue(std::string* value) {
     return found;
 }
 
-TEST(Autorun, WritesTheProgramPathWithTheHiddenFlagAndDeletesIt) {
+TEST(Autorun, WritesTheQuotedProgramPathWithTheHiddenFlagAndDeletesIt) {
     char program[MAX_PATH];
     GetModuleFileNameA(nullptr, program, MAX_PATH);
     SetAutorun(1);
     std::string value;
     ASSERT_TRUE(ReadRunValue(&value));
-    EXPECT_EQ(value, std::string(program) + " h");
+    EXPECT_EQ(value, "\"" + std::string(program) + "\" h");
     SetAutorun(0);
     EXPECT_FALSE(ReadRunValue(&value));
     SetAutorun(0);  // nothing to delete: still quiet

@@ -205,8 +205,20 @@ static POINT CentreOf(HWND control) {
 }
 
 // The cursor moved to the point, then the box told of it as the system does.
+// The pointer moves under X a moment after the call.
+static void MoveCursor(POINT at) {
+    WaitUntil(
+        [&] {
+            SetCursorPos(at.x, at.y);
+            POINT now = {};
+            GetCursorPos(&now);
+            return now.x == at.x && now.y == at.y;
+        },
+        StepWaitMs);
+}
+
 static int HoverAt(HWND dialog, POINT at, BOOL* cursorSet) {
-    SetCursorPos(at.x, at.y);
+    MoveCursor(at);
     POINT client = at;
     ScreenToClient(dialog, &client);
     SendMessageA(dialog, WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y));
@@ -238,7 +250,7 @@ TEST_F(SmallFeaturesTest, TheAboutBoxShowsBlueLinksWithTheHandAndAClickOpensTheO
         }
         // A click on the support link, then one off the links.
         POINT support = CentreOf(GetDlgItem(dialog, IDC_ABOUT_SUPPORT));
-        SetCursorPos(support.x, support.y);
+        MoveCursor(support);
         SendMessageA(dialog, WM_LBUTTONDOWN, MK_LBUTTON, 0);
         RECT box;
         GetWindowRect(dialog, &box);
