@@ -33,7 +33,8 @@ static void OpenAbout(HWND dialog, AboutBox* box) {
     box->face = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
     box->hovered = NoLink;
     box->tracking = 0;
-    for (int i = 0; i < AboutLinkCount; ++i) SetDlgItemTextA(dialog, LinkControls[i], AboutLinks[i].text);
+    for (int i = 0; i < AboutLinkCount; ++i)
+        SetDlgItemTextA(dialog, LinkControls[i], ShownLinkText(AboutLinks[i].text).c_str());
 }
 
 // A move over the box (the links pass the mouse to it): the hovered link,

@@ -8,6 +8,14 @@ const AboutLink AboutLinks[AboutLinkCount] = {
     {TESSARON_SALES_MAIL, TESSARON_MAILTO(TESSARON_SALES_MAIL)},
 };
 
+std::string ShownLinkText(const char* text) {
+    std::string shown = text;
+    for (const char* scheme : {"http://", "https://"})
+        if (shown.compare(0, std::string(scheme).size(), scheme) == 0) shown.erase(0, std::string(scheme).size());
+    if (!shown.empty() && shown.back() == '/') shown.pop_back();
+    return shown;
+}
+
 int LinkAt(const LinkBox boxes[AboutLinkCount], int x, int y) {
     int hit = NoLink;
     for (int i = 0; i < AboutLinkCount; ++i) {

@@ -3,6 +3,8 @@
 // TESSARON_SUPPORT_MAIL, TESSARON_SALES_MAIL).
 #pragma once
 
+#include <string>
+
 #ifndef TESSARON_WEBSITE
 #define TESSARON_WEBSITE "https://tessaron.example/"
 #endif
@@ -17,12 +19,16 @@ const int AboutLinkCount = 3;
 const int NoLink = 0;  // links are numbered 1 (web site), 2 (support), 3 (sales)
 
 struct AboutLink {
-    const char* text;    // what the box shows
+    const char* text;    // the web site or mail address
     const char* target;  // what a click opens
 };
 
 // Link 1 to 3 at index 0 to 2.
 extern const AboutLink AboutLinks[AboutLinkCount];
+
+// What the box shows of a link: the text without "http://" or "https://"
+// and without a closing '/', so that a web site fits its narrow line.
+std::string ShownLinkText(const char* text);
 
 struct LinkBox {
     int left, top, right, bottom;  // right and bottom outside

@@ -26,3 +26,15 @@ TEST(AboutLinks, MailLinksOpenANewMailToTheAddressShown) {
     EXPECT_STREQ(AboutLinks[0].target, AboutLinks[0].text);
     for (int i = 1; i < AboutLinkCount; ++i) EXPECT_EQ(std::string(AboutLinks[i].target), std::string("mailto:") + AboutLinks[i].text);
 }
+
+TEST(ShownLinkText, DropsTheSchemeAndAClosingSlashOnly) {
+    const char* const cases[][2] = {
+        {"https://tessaron.example/", "tessaron.example"},
+        {"http://tessaron.example/download/", "tessaron.example/download"},
+        {"https://tessaron.example/a/b", "tessaron.example/a/b"},
+        {"support@tessaron.example", "support@tessaron.example"},
+        {"ftp://files.example/", "ftp://files.example"},
+        {"", ""},
+    };
+    for (const auto& test : cases) EXPECT_EQ(ShownLinkText(test[0]), test[1]) << test[0];
+}

@@ -266,7 +266,8 @@ TEST_F(SmallFeaturesTest, TheAboutBoxShowsBlueLinksWithTheHandAndAClickOpensTheO
     RunCommandWithVisit(window, IDM_ABOUT, &visit);
     ASSERT_TRUE(visit.found);
     EXPECT_TRUE(visit.closedAsAsked);
-    EXPECT_EQ(seen.linkTexts, (std::vector<std::string>{AboutLinks[0].text, AboutLinks[1].text, AboutLinks[2].text}));
+    EXPECT_EQ(seen.linkTexts, (std::vector<std::string>{ShownLinkText(AboutLinks[0].text), AboutLinks[1].text,
+                                                         AboutLinks[2].text}));
     EXPECT_EQ(seen.hovered, (std::vector<int>{1, 2, 3, NoLink}));
     EXPECT_EQ(seen.cursorSet, (std::vector<BOOL>{TRUE, TRUE, TRUE}));
     EXPECT_EQ(opened, std::vector<std::string>{std::string("mailto:") + AboutLinks[1].text});
