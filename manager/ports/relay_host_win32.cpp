@@ -29,8 +29,7 @@ void WindowsRelayHost::ClosePortEvent() {
     event = nullptr;
 }
 
-// The folder of the manager's own program, with its trailing backslash.
-static std::string ProgramFolder() {
+std::string ManagerProgramFolder() {
     char path[MAX_PATH];
     DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     if (length == 0 || length >= sizeof path) return "";
@@ -59,7 +58,7 @@ void WindowsRelayHost::ForgetEndedRelays() {
 // The shell's "open" as ShellExecuteA does it; the process handle is kept so
 // that the entry of a relay still starting up is not taken for a free one.
 void WindowsRelayHost::StartRelay(const char* portText) {
-    std::string program = ProgramFolder() + RelayProgramName;
+    std::string program = ManagerProgramFolder() + RelayProgramName;
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;  // a failed launch shows no message

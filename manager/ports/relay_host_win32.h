@@ -4,9 +4,15 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "mapped_ports.h"
+
+// The folder of the manager's own program, with its trailing backslash
+// ("" when the path does not fit): the relay program and the help file
+// stand there.
+std::string ManagerProgramFolder();
 
 class WindowsRelayHost : public RelayHost {
 public:

@@ -77,9 +77,7 @@ static void ReadReply(Fetch* fetch, HINTERNET request, const FetchRequest& wante
 }
 
 void FetchUrl(Fetch* fetch, const FetchRequest& wanted, FetchProgress* progress, FetchReply* reply) {
-    reply->text.clear();
-    reply->expected = 0;
-    reply->capped = 0;
+    *reply = FetchReply();
     HINTERNET session = InternetOpenA(ServiceUserAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     if (KeepHandle(fetch, &fetch->session, session)) {
         HINTERNET request = InternetOpenUrlA(session, wanted.url, nullptr, 0, RequestFlags, 0);

@@ -38,9 +38,9 @@ struct FetchRequest {
 };
 
 struct FetchReply {
-    std::string text;             // what arrived, at most the cap
-    unsigned long long expected;  // Content-Length, 0 when unknown
-    int capped;                   // more than the cap arrived or was announced
+    std::string text;                 // what arrived, at most the cap
+    unsigned long long expected = 0;  // Content-Length, 0 when unknown
+    int capped = 0;                   // more than the cap arrived or was announced
 };
 
 // One GET of the url: the user agent and a direct connection as the service

@@ -92,8 +92,6 @@ static DWORD WINAPI DownloadProxyList(void* argument) {
     ListDownload* download = (ListDownload*)argument;
     if (download->window->RunCall(BeginStep, download) && download->busy) {
         FetchReply reply;
-        reply.expected = 0;
-        reply.capped = 0;
         if (!download->neverResolvable) {
             DownloadProgress progress(download);
             FetchRequest request = {download->url.c_str(), ReplyCap, ReadStep, 1};
@@ -117,15 +115,10 @@ static DWORD WINAPI DownloadProxyList(void* argument) {
 
 ListDownload* StartListDownload(const char* url, int neverResolvable, ListDownloadWindow* window) {
     ListDownload* download = new ListDownload();
-    download->references = 2;
     InitFetch(&download->fetch);
     download->url = url;
     download->neverResolvable = neverResolvable;
     download->window = window;
-    download->busy = 0;
-    download->cancel = 0;
-    download->range = 0;
-    download->position = 0;
     InterlockedIncrement(&runningDownloads);
     HANDLE thread = CreateThread(nullptr, 0, DownloadProxyList, download, 0, nullptr);
     if (thread == nullptr) {

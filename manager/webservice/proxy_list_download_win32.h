@@ -35,17 +35,17 @@ public:
 };
 
 struct ListDownload {
-    volatile LONG references;
+    volatile LONG references = 2;  // the dialog's and the thread's
     Fetch fetch;
     std::string url;
-    int neverResolvable;  // the service's name can never resolve: fail at once
-    ListDownloadWindow* window;
+    int neverResolvable = 0;  // the service's name can never resolve: fail at once
+    ListDownloadWindow* window = nullptr;
     // Written on the window thread only.
-    int busy;    // from the transfer's start until the outcome is shown
-    int cancel;  // set by Close
+    int busy = 0;    // from the transfer's start until the outcome is shown
+    int cancel = 0;  // set by Close
     // Read by the progress steps.
-    int range;
-    int position;
+    int range = 0;
+    int position = 0;
 };
 
 // Starts the download thread; the caller holds one reference. nullptr when

@@ -26,7 +26,6 @@ const char* const DownloadingText = "Downloading Proxy list";
 const char* const DownloadCompleteText = "Download Complete";
 const char* const DownloadErrorText = "Error downloading list";
 const char* const NewProxiesFormat = "New Proxies found: %d";
-const char* const DownloadStatusLabel = "Status:";
 const char* const OfferCloseText = "Close";
 
 // The version this manager is; the service offers anything newer.

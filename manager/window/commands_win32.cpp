@@ -1,6 +1,5 @@
 #include "commands_win32.h"
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -165,12 +164,8 @@ static void AboutCommand(MainWindow* main, int) { RunAboutBox(main->window, main
 
 // help.chm next to the program file; a missing file shows nothing.
 static void ContentsCommand(MainWindow* main, int) {
-    char path[MAX_PATH + 16] = "";
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    char* lastSeparator = std::strrchr(path, '\\');
-    if (lastSeparator == nullptr) return;
-    std::strcpy(lastSeparator + 1, HelpFileName);
-    main->shellOpen(path);
+    std::string folder = ManagerProgramFolder();
+    if (!folder.empty()) main->shellOpen((folder + HelpFileName).c_str());
 }
 
 struct CommandEntry {

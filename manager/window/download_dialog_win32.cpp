@@ -82,13 +82,13 @@ static void OpenDownload(HWND dialog, MainWindow* main) {
 
 static void CloseDownload(HWND dialog, MainWindow* main) {
     ListDownload* download = main->download;
-    if (download == nullptr || !download->busy) {
-        if (download != nullptr) CancelListDownload(download);
+    if (download != nullptr) CancelListDownload(download);
+    // A transfer under way ends the dialog itself once it sees the cancel.
+    if (download != nullptr && download->busy) {
+        SetTimer(dialog, ForcedCloseTimerId, ForcedCloseMilliseconds, nullptr);
+    } else {
         EndDialog(dialog, 0);
-        return;
     }
-    CancelListDownload(download);
-    SetTimer(dialog, ForcedCloseTimerId, ForcedCloseMilliseconds, nullptr);
 }
 
 // The download thread has not come back from the network: the dialog ends
