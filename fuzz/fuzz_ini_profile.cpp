@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/ini_profile.h"
+#include "manager/catalogue/ini_profile.h"
 #include "shared/address_text.h"
 
 static const char* const KnownSections[] = {"window", "main", "network", "categories", "port0", "port1", ""};

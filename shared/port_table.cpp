@@ -22,6 +22,12 @@ int FindFreePortEntry(const SharedPortTable* table) {
     return NoPortEntry;
 }
 
+int FitsPortEntry(const char* server) {
+    for (int i = 0; i < PortServerSize; ++i)
+        if (server[i] == '\0') return 1;
+    return 0;
+}
+
 void SetEntryServer(PortEntry* entry, const char* server) {
     CopyText(entry->server, PortServerSize, server);
 }

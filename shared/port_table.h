@@ -47,6 +47,10 @@ int FindPortEntry(const SharedPortTable* table, int port);
 // Index of the first entry whose inUse is 0; NoPortEntry when all are taken.
 int FindFreePortEntry(const SharedPortTable* table);
 
+// Whether a server text fits an entry whole (63 characters at most). A
+// longer one, cut, would name another server: "host:31" for "host:3128".
+int FitsPortEntry(const char* server);
+
 // Copies a server text into an entry, cut to its first 63 characters.
 void SetEntryServer(PortEntry* entry, const char* server);
 

@@ -5,6 +5,7 @@
 
 #include "../../shared/line_breaks.h"
 #include "../../shared/number_text.h"
+#include "../../shared/row_text.h"
 #include "catalogue_texts.h"
 
 const char* const CategoriesSection = "categories";
@@ -52,17 +53,54 @@ void ParseCatalogueText(ProxyCatalogue* catalogue, const char* text, size_t leng
     while (NextLine(&cursor, &line, &lineLength)) ReadServerLine(catalogue, line, lineLength);
 }
 
+// config.ini's value for a user category, longer than a label may be: the
+// name of 255 characters and its count suffix.
+const int StoredCategorySize = 2 * RowTextSize;
+
+std::string StoredCategoryName(const char* stored) {
+    std::string name = stored;
+    // A trailing "(digits)" is the count; anything else belongs to the name.
+    size_t open = name.rfind('(');
+    if (open != std::string::npos && open > 0 && name.size() > open + 2 && name.back() == ')' &&
+        name.find_first_not_of("0123456789", open + 1) == name.size() - 1)
+        name.erase(open);
+    return RowText(name.c_str());
+}
+
+std::string StoredCategoryText(const ProxyCatalogue* catalogue, const Category& category) {
+    char count[16];
+    std::snprintf(count, sizeof count, CategoryCountFormat, catalogue->lists[category.slot].Count());
+    return category.name + count;
+}
+
+static void AppendCategory(ProxyCatalogue* catalogue, const std::string& name, int slot) {
+    catalogue->categories.push_back(Category{name, slot});
+    catalogue->slotInUse[slot] = 1;
+    if (catalogue->observer != nullptr) catalogue->observer->CategoryInserted((int)catalogue->categories.size() - 1);
+}
+
+// Servers of a user slot that config.ini names no category for (it was
+// deleted, damaged or comes from elsewhere) get a category of their own, so
+// that they show and are saved; a slot without servers stays free.
+static void NameUnnamedSlots(ProxyCatalogue* catalogue) {
+    for (int slot = 0; slot < UserSlotCount; ++slot) {
+        if (CategoryIndexOfSlot(catalogue, slot) >= 0) continue;
+        catalogue->slotInUse[slot] = 0;
+        if (catalogue->lists[slot].Count() == 0) continue;
+        char name[32];
+        std::snprintf(name, sizeof name, UnnamedCategoryFormat, slot + 1);
+        AppendCategory(catalogue, name, slot);
+    }
+}
+
 void ReadCatalogue(ProxyCatalogue* catalogue, ProfileStore* settings, CatalogueStorage* storage) {
     for (int slot = 0; slot < UserSlotCount; ++slot) {
         char key[16];
         CategoryKey(slot, key, sizeof key);
-        char label[RowTextSize];
-        settings->ReadText(CategoriesSection, key, "", label, sizeof label);
-        if (label[0] == '\0') continue;
-        catalogue->categories.push_back(Category{label, slot});
-        catalogue->slotInUse[slot] = 1;
-        if (catalogue->observer != nullptr)
-            catalogue->observer->CategoryInserted((int)catalogue->categories.size() - 1);
+        char stored[StoredCategorySize];
+        settings->ReadText(CategoriesSection, key, "", stored, sizeof stored);
+        if (stored[0] == '\0') continue;
+        AppendCategory(catalogue, StoredCategoryName(stored), slot);
     }
     std::string text;
     int read = storage->ReadCatalogueText(&text);
@@ -76,6 +114,7 @@ void ReadCatalogue(ProxyCatalogue* catalogue, ProfileStore* settings, CatalogueS
     catalogue->observer = nullptr;
     ParseCatalogueText(catalogue, text.data(), text.size());
     catalogue->observer = observer;
+    NameUnnamedSlots(catalogue);
     if (observer == nullptr) return;
     for (int slot = 0; slot < CategorySlotCount; ++slot)
         if (catalogue->lists[slot].Count() != countBefore[slot]) observer->ServerListReset(slot);
@@ -128,7 +167,7 @@ void WriteCatalogue(const ProxyCatalogue* catalogue, ProfileStore* settings, Cat
     }
     for (size_t i = BuiltInCategoryCount; i < catalogue->categories.size(); ++i) {
         CategoryKey(catalogue->categories[i].slot, key, sizeof key);
-        settings->WriteText(CategoriesSection, key, catalogue->categories[i].label.c_str());
+        settings->WriteText(CategoriesSection, key, StoredCategoryText(catalogue, catalogue->categories[i]).c_str());
     }
     storage->WriteCatalogueText(FormatCatalogueText(catalogue), catalogue->fileUnread);
 }

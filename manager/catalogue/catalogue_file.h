@@ -28,7 +28,9 @@ public:
     virtual void WriteCatalogueText(const std::string& text, int keepOld) = 0;
 };
 
-// The category names (keys cat0 to cat15), then the servers. A file that
+// The category names (keys cat0 to cat15), then the servers. Servers of a
+// user slot that no key names come under a category "Category N" (N = slot
+// + 1). A file that
 // exists but cannot be read is noted in the catalogue, so that the save keeps it.
 void ReadCatalogue(ProxyCatalogue* catalogue, ProfileStore* settings, CatalogueStorage* storage);
 void WriteCatalogue(const ProxyCatalogue* catalogue, ProfileStore* settings, CatalogueStorage* storage);
@@ -37,6 +39,12 @@ void WriteCatalogue(const ProxyCatalogue* catalogue, ProfileStore* settings, Cat
 // outside 0 to 18 or a NUL byte is skipped; nothing else is lost.
 void ParseCatalogueText(ProxyCatalogue* catalogue, const char* text, size_t length);
 std::string FormatCatalogueText(const ProxyCatalogue* catalogue);
+
+// A user category's config.ini value: its name followed by its list's
+// count, e.g. Work(3); and the name such a value holds: a trailing
+// "(digits)" is the count, anything else is the name's own.
+std::string StoredCategoryText(const ProxyCatalogue* catalogue, const Category& category);
+std::string StoredCategoryName(const char* stored);
 
 extern const char* const CategoriesSection;
 extern const char* const CategoryKeyFormat;  // "cat%d"

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "../../shared/address_text.h"
 #include "settings.h"
@@ -13,7 +14,9 @@
 static const char* const DataFolderName = "\\Tessaron";
 static const char* const SettingsFileName = "\\Tessaron\\config.ini";
 static const char* const CatalogueFileName = "\\Tessaron\\proxylist.dat";
-static const char* const TemporarySuffix = ".new";
+static const char* const TemporarySuffix = ".~";
+static const int TemporaryFileLimit = 100;  // path.~1 to path.~100
+static const DWORD WriteStep = 1u << 20;     // bytes handed to one WriteFile
 static const char* const UnreadSuffix = ".unread";
 static const int KeptFileLimit = 1000;  // path.unread to path.unread1000
 static const char* const RunKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -74,10 +77,7 @@ int FileCatalogueStorage::ReadCatalogueText(std::string* text) {
     return CatalogueUnreadable;
 }
 
-void FileCatalogueStorage::WriteCatalogueText(const std::string& text, int keepOld) {
-    if (keepOld && !KeepUnreadFile(path)) return;
-    ReplaceFileContents(path, text.data(), (unsigned long)text.size());
-}
+void FileCatalogueStorage::WriteCatalogueText(const std::string& text, int) { saved = text; }
 
 int KeepUnreadFile(const char* path) {
     for (int number = 1; number <= KeptFileLimit; ++number) {
@@ -92,37 +92,54 @@ int KeepUnreadFile(const char* path) {
     return 0;
 }
 
-int ReplaceFileContents(const char* path, const char* bytes, unsigned long length) {
-    char temporary[PathSize + 8];
-    std::snprintf(temporary, sizeof temporary, "%s%s", path, TemporarySuffix);
-    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    unsigned long done = 0;
+// A new file beside path that no one had: CREATE_NEW never opens an
+// existing one, so a file of the user's with the same name stays whole.
+static HANDLE CreateFileBeside(const char* path, std::string* name, DWORD* error) {
+    for (int number = 1; number <= TemporaryFileLimit; ++number) {
+        *name = std::string(path) + TemporarySuffix + std::to_string(number);
+        HANDLE file =
+            CreateFileA(name->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) return file;
+        *error = GetLastError();
+        if (*error != ERROR_FILE_EXISTS && *error != ERROR_ALREADY_EXISTS) break;
+    }
+    name->clear();
+    return INVALID_HANDLE_VALUE;
+}
+
+int WriteFileBeside(const char* path, const char* bytes, size_t length, std::string* temporary,
+                    unsigned long* error) {
+    DWORD failure = 0;
+    HANDLE file = CreateFileBeside(path, temporary, &failure);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = failure;
+        return 0;
+    }
+    size_t done = 0;
     int ok = 1;
     while (ok && done < length) {
+        DWORD step = length - done > WriteStep ? WriteStep : (DWORD)(length - done);
         DWORD written = 0;
-        ok = WriteFile(file, bytes + done, length - done, &written, nullptr) && written > 0;
+        ok = WriteFile(file, bytes + done, step, &written, nullptr) && written > 0;
         done += written;
     }
     ok = ok && FlushFileBuffers(file);
+    if (!ok) failure = GetLastError();
     CloseHandle(file);
-    if (ok && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 1;
-    DeleteFileA(temporary);
+    if (ok) return 1;
+    DeleteFileA(temporary->c_str());
+    temporary->clear();
+    *error = failure != 0 ? failure : ERROR_WRITE_FAULT;
     return 0;
 }
 
-void BeginSettingsSave(const char* settingsPath, char savePath[PathSize + 8]) {
-    std::snprintf(savePath, PathSize + 8, "%s%s", settingsPath, TemporarySuffix);
-    // Start from the old file so that keys and sections the save does not
-    // write stay as they were; without one, start empty.
-    if (!CopyFileA(settingsPath, savePath, FALSE)) DeleteFileA(savePath);
-}
-
-void FinishSettingsSave(const char* settingsPath, const char* savePath, int keepOld) {
-    FlushProfile(savePath);
-    if ((keepOld && !KeepUnreadFile(settingsPath)) ||
-        !MoveFileExA(savePath, settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        DeleteFileA(savePath);
+int ReplaceFileContents(const char* path, const char* bytes, unsigned long length) {
+    std::string temporary;
+    unsigned long error = 0;
+    if (!WriteFileBeside(path, bytes, length, &temporary, &error)) return 0;
+    if (MoveFileExA(temporary.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 1;
+    DeleteFileA(temporary.c_str());
+    return 0;
 }
 
 void SetAutorun(int flag) {

@@ -2,6 +2,9 @@
 // files, and the start-at-logon value.
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 #include "catalogue_file.h"
 
 const int PathSize = 300;
@@ -18,33 +21,34 @@ struct DataPaths {
 // forms both paths.
 void PrepareDataFolder(DataPaths* paths);
 
-// The catalogue file read whole and replaced through a temporary file in the
-// same folder, so that a save cut short leaves the old file intact. A file
-// kept because it was not read goes beside it (KeepUnreadFile).
+// The catalogue file, read whole at the load; the save's text is held for
+// SaveDataFiles, which writes both files as one.
 class FileCatalogueStorage : public CatalogueStorage {
 public:
     explicit FileCatalogueStorage(const char* path);
     int ReadCatalogueText(std::string* text) override;
     void WriteCatalogueText(const std::string& text, int keepOld) override;
+    const std::string& SavedText() const { return saved; }
 
 private:
     char path[PathSize];
+    std::string saved;
 };
-
-// A save of config.ini goes to a copy next to it (left-over sections stay,
-// as the profile API keeps them); the copy replaces the file once complete.
-// With keepOld (config.ini could not be read at start) the old file is kept
-// first, and when that fails it is not replaced.
-void BeginSettingsSave(const char* settingsPath, char savePath[PathSize + 8]);
-void FinishSettingsSave(const char* settingsPath, const char* savePath, int keepOld);
 
 // Copies a file that was not read to the first free name of path.unread,
 // path.unread2, path.unread3, ..., so that no earlier kept file is
 // overwritten. Returns 1 when the file is kept or no longer exists.
 int KeepUnreadFile(const char* path);
 
-// Writes a whole file under a temporary name and moves it over path.
-// Returns 0 and leaves path untouched when any step fails.
+// Writes a whole file beside path under a name that no file has yet
+// (path.~1, path.~2, ...: an existing file is never opened), flushed.
+// Returns 1 with the name in temporary; 0 with the system's error code,
+// leaving nothing behind.
+int WriteFileBeside(const char* path, const char* bytes, size_t length, std::string* temporary,
+                    unsigned long* error);
+
+// Writes a whole file beside path and moves it over path. Returns 0 and
+// leaves path untouched when any step fails.
 int ReplaceFileContents(const char* path, const char* bytes, unsigned long length);
 
 // The "Tessaron" value under the current user's Run key: the program's path

@@ -116,24 +116,20 @@ void RemoveServerRows(ProxyCatalogue* catalogue, int slot, const std::vector<int
     Observer(catalogue)->ServerListReset(slot);
 }
 
-std::string CategoryName(const std::string& label) {
-    for (size_t i = label.size(); i > 1; --i) {
-        if (label[i - 1] == '(') return label.substr(0, i - 1);
-    }
-    return label;
+std::string CategoryLabel(const Category& category) {
+    if (category.shownCount == NoCountShown) return RowText(category.name.c_str());
+    char count[16];
+    std::snprintf(count, sizeof count, CategoryCountFormat, category.shownCount);
+    return RowText((category.name + count).c_str());
 }
 
 void RefreshCategoryLabels(ProxyCatalogue* catalogue) {
     for (int i = 0; i < (int)catalogue->categories.size(); ++i) {
         Category& category = catalogue->categories[i];
-        char label[RowTextSize + 16];
-        std::snprintf(label, sizeof label, CategoryLabelFormat, CategoryName(category.label).c_str(),
-                      catalogue->lists[category.slot].Count());
-        std::string refreshed = RowText(label);
-        if (refreshed != category.label) {
-            category.label = refreshed;
-            Observer(catalogue)->CategoryLabelChanged(i);
-        }
+        int count = catalogue->lists[category.slot].Count();
+        if (category.shownCount == count) continue;
+        category.shownCount = count;
+        Observer(catalogue)->CategoryLabelChanged(i);
     }
 }
 
@@ -191,7 +187,9 @@ void AddCategory(ProxyCatalogue* catalogue, const char* name) {
 
 void RenameCategory(ProxyCatalogue* catalogue, int index, const char* name) {
     if (index < 0 || index >= (int)catalogue->categories.size()) return;
-    catalogue->categories[index].label = RowText(name);
+    // Shown without a count until the caller refreshes the labels.
+    catalogue->categories[index].name = RowText(name);
+    catalogue->categories[index].shownCount = NoCountShown;
     Observer(catalogue)->CategoryLabelChanged(index);
 }
 

@@ -20,9 +20,16 @@ const int BuiltInCategoryCount = 3;
 const int AddDuplicate = -1;
 const int AddInvalid = -2;
 
+// A category's count before the labels are first refreshed: its label is
+// then its name alone.
+const int NoCountShown = -1;
+
+// A category: the user's name (any text, parentheses included), its slot,
+// and the count its label showed at the last RefreshCategoryLabels.
 struct Category {
-    std::string label;
+    std::string name;
     int slot;
+    int shownCount = NoCountShown;
 };
 
 // What a view needs to follow the model. Every call comes after the change.
@@ -91,13 +98,13 @@ void RemoveServerRows(ProxyCatalogue* catalogue, int slot, const std::vector<int
 // (or met earlier in the same move) is dropped from the source.
 void MoveServersToCategory(ProxyCatalogue* catalogue, const std::vector<int>& rows, int targetSlot);
 
-// Every label becomes its name (cut at its last '(') followed by
-// "(count)".
+// Every label shows its list's row count now: "name(count)".
 void RefreshCategoryLabels(ProxyCatalogue* catalogue);
 
-// A label's name: the label cut at its last '(', never looking at its first
-// character (what RefreshCategoryLabels keeps, and what the edit dialog shows).
-std::string CategoryName(const std::string& label);
+// The label the category list shows: the name followed by "(count)" with
+// the count of the last refresh (the name alone before it), cut to 255
+// characters.
+std::string CategoryLabel(const Category& category);
 
 // Moves a row of the current list to the target slot's list: status kept,
 // delay and last check emptied. A target that holds the address already

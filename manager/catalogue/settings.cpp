@@ -76,7 +76,8 @@ void LoadState(ProxyCatalogue* catalogue, ProfileStore* settings, CatalogueStora
     ReadCatalogue(catalogue, settings, storage);
     flags->autorun = settings->ReadInt(MainSection, AutorunKey, 1);
     flags->acceptLocal = settings->ReadInt(NetworkSection, AcceptLocalKey, 1);
-    manager->SetLocalOnly((uint8_t)(flags->acceptLocal & 0xFF));
+    // Any nonzero value is local-only, as Preferences shows it.
+    manager->SetLocalOnly(flags->acceptLocal != 0 ? 1 : 0);
     manager->SetAutorun(flags->autorun);
     LoadMappedPorts(settings, manager);
     LoadWindowPlacement(settings, manager);

@@ -80,30 +80,32 @@ static int TakeEntryFor(SharedPortTable* table, int value, RelayHost* host, cons
     return FindFreePortEntry(table);
 }
 
-void SetPortEnabled(MappedPortList* list, int row, int flag, SharedPortTable* table, RelayHost* host) {
+PortOutcome SetPortEnabled(MappedPortList* list, int row, int flag, SharedPortTable* table, RelayHost* host) {
     const MappedPort& port = list->rows[row];
     int value = PortValue(port);
     char name[KernelNameSize];
     PortEventName(port.text[PortNumber].c_str(), name);
     if (!host->OpenPortEvent(name)) {
-        if (flag == 0) return;
+        if (flag == 0) return PortsDone;
+        if (!FitsPortEntry(port.text[PortServer].c_str())) return PortServerTooLong;
         int entry = TakeEntryFor(table, value, host, list);
-        if (entry == NoPortEntry) return;
+        if (entry == NoPortEntry) return PortsDone;
         table->ports[entry].inUse = 1;
         table->ports[entry].port = value;
         SetEntryServer(&table->ports[entry], port.text[PortServer].c_str());
         table->ports[entry].enabled = 1;
         host->StartRelay(port.text[PortNumber].c_str());
-        return;
+        return PortsDone;
     }
     int entry = FindPortEntry(table, value);
     if (entry == NoPortEntry) {
         host->ClosePortEvent();
-        return;
+        return PortsDone;
     }
     table->ports[entry].enabled = flag;
     if (flag == 0) table->ports[entry].inUse = 0;
     host->SetAndClosePortEvent();
+    return PortsDone;
 }
 
 void SwitchPortServer(MappedPortList* list, int row, SharedPortTable* table, RelayHost* host) {
@@ -118,19 +120,25 @@ void SwitchPortServer(MappedPortList* list, int row, SharedPortTable* table, Rel
 
 static int RowExists(const MappedPortList* list, int row) { return row >= 0 && row < (int)list->rows.size(); }
 
-void SwitchSelectedPorts(MappedPortList* list, const std::vector<int>& selected, const char* server,
-                         SharedPortTable* table, RelayHost* host) {
+static PortOutcome Worse(PortOutcome a, PortOutcome b) { return a != PortsDone ? a : b; }
+
+PortOutcome SwitchSelectedPorts(MappedPortList* list, const std::vector<int>& selected, const char* server,
+                                SharedPortTable* table, RelayHost* host) {
+    if (!FitsPortEntry(server)) return PortServerTooLong;
     for (int row : selected) {
         if (!RowExists(list, row)) continue;
         SetPortText(list, row, PortServer, server);
         SwitchPortServer(list, row, table, host);
     }
+    return PortsDone;
 }
 
-void SetSelectedPortsEnabled(MappedPortList* list, const std::vector<int>& selected, int flag,
-                             SharedPortTable* table, RelayHost* host) {
+PortOutcome SetSelectedPortsEnabled(MappedPortList* list, const std::vector<int>& selected, int flag,
+                                    SharedPortTable* table, RelayHost* host) {
+    PortOutcome outcome = PortsDone;
     for (int row : selected)
-        if (RowExists(list, row)) SetPortEnabled(list, row, flag, table, host);
+        if (RowExists(list, row)) outcome = Worse(outcome, SetPortEnabled(list, row, flag, table, host));
+    return outcome;
 }
 
 void NotifyAllRelays(MappedPortList* list, RelayHost* host) {
@@ -141,14 +149,15 @@ void NotifyAllRelays(MappedPortList* list, RelayHost* host) {
     }
 }
 
-void EditMappedPort(MappedPortList* list, int row, const char* name, const char* portText, SharedPortTable* table,
-                    RelayHost* host) {
+PortOutcome EditMappedPort(MappedPortList* list, int row, const char* name, const char* portText,
+                           SharedPortTable* table, RelayHost* host) {
     SetPortText(list, row, PortName, name);
-    if (ReadNumber(portText) == PortValue(list->rows[row])) return;
+    if (ReadNumber(portText) == PortValue(list->rows[row])) return PortsDone;
     SetPortEnabled(list, row, 0, table, host);
     SetPortText(list, row, PortNumber, portText);
     // The status shown before the edit: the monitor has not refreshed it yet.
-    if (list->rows[row].text[PortStatus] == PortEnabledText) SetPortEnabled(list, row, 1, table, host);
+    if (list->rows[row].text[PortStatus] == PortEnabledText) return SetPortEnabled(list, row, 1, table, host);
+    return PortsDone;
 }
 
 void RemoveSelectedPorts(MappedPortList* list, const std::vector<int>& selected, SharedPortTable* table,
@@ -164,12 +173,14 @@ void RemoveSelectedPorts(MappedPortList* list, const std::vector<int>& selected,
     }
 }
 
-void StartEnabledPorts(MappedPortList* list, SharedPortTable* table, RelayHost* host) {
+PortOutcome StartEnabledPorts(MappedPortList* list, SharedPortTable* table, RelayHost* host) {
     // The rows are chosen before any relay is launched: a launch may let the
     // window serve the port monitor, which would mark the rows not yet
     // started "Disabled".
     std::vector<int> enabled;
     for (int row = 0; row < (int)list->rows.size(); ++row)
         if (list->rows[row].text[PortStatus] == PortEnabledText) enabled.push_back(row);
-    for (int row : enabled) SetPortEnabled(list, row, 1, table, host);
+    PortOutcome outcome = PortsDone;
+    for (int row : enabled) outcome = Worse(outcome, SetPortEnabled(list, row, 1, table, host));
+    return outcome;
 }

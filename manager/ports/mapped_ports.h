@@ -52,30 +52,38 @@ int PortValue(const MappedPort& port);
 // the same value.
 void AddMappedPort(MappedPortList* list, const char* name, const char* portText);
 
+// What a start or a switch of ports came to: done (or nothing to do), or
+// refused for a server text longer than the table's entry holds; the
+// ports then keep what they had.
+enum PortOutcome { PortsDone = 0, PortServerTooLong = 1 };
+
 // Starts (flag 1) or stops (flag 0) the row's relay. A port whose relay does
 // not run takes an entry: first one left in use for the same port by a relay
 // that ended by itself, then a free one, and when none is free the entries of
-// ports without a running or starting relay are freed first.
-void SetPortEnabled(MappedPortList* list, int row, int flag, SharedPortTable* table, RelayHost* host);
+// ports without a running or starting relay are freed first. A port whose
+// server does not fit an entry is not started.
+PortOutcome SetPortEnabled(MappedPortList* list, int row, int flag, SharedPortTable* table, RelayHost* host);
 
 // Hands the row's current server to its running relay.
 void SwitchPortServer(MappedPortList* list, int row, SharedPortTable* table, RelayHost* host);
 // The commands over the selected rows take them ascending, as the view
 // gives them; rows that do not exist are passed over.
 
-// Gives the server to every selected row and to their relays.
-void SwitchSelectedPorts(MappedPortList* list, const std::vector<int>& selected, const char* server,
-                         SharedPortTable* table, RelayHost* host);
-// SetPortEnabled for every selected row.
-void SetSelectedPortsEnabled(MappedPortList* list, const std::vector<int>& selected, int flag,
-                             SharedPortTable* table, RelayHost* host);
+// Gives the server to every selected row and to their relays; a server
+// that does not fit an entry goes to none of them.
+PortOutcome SwitchSelectedPorts(MappedPortList* list, const std::vector<int>& selected, const char* server,
+                                SharedPortTable* table, RelayHost* host);
+// SetPortEnabled for every selected row; PortServerTooLong when any was not
+// started for it.
+PortOutcome SetSelectedPortsEnabled(MappedPortList* list, const std::vector<int>& selected, int flag,
+                                    SharedPortTable* table, RelayHost* host);
 // Sets the event of every row's relay (after a change of the local-only flag).
 void NotifyAllRelays(MappedPortList* list, RelayHost* host);
 // Renames the row and, when the number changed, moves its relay.
-void EditMappedPort(MappedPortList* list, int row, const char* name, const char* portText, SharedPortTable* table,
-                    RelayHost* host);
+PortOutcome EditMappedPort(MappedPortList* list, int row, const char* name, const char* portText,
+                           SharedPortTable* table, RelayHost* host);
 // Stops and deletes every selected row.
 void RemoveSelectedPorts(MappedPortList* list, const std::vector<int>& selected, SharedPortTable* table,
                          RelayHost* host);
 // Starts every row whose status reads exactly "Enabled" (at start-up).
-void StartEnabledPorts(MappedPortList* list, SharedPortTable* table, RelayHost* host);
+PortOutcome StartEnabledPorts(MappedPortList* list, SharedPortTable* table, RelayHost* host);

@@ -34,7 +34,8 @@ std::string ManagerProgramFolder() {
     DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     if (length == 0 || length >= sizeof path) return "";
     char* slash = std::strrchr(path, '\\');
-    if (slash != nullptr) slash[1] = 0;
+    if (slash == nullptr) return "";
+    slash[1] = 0;
     return path;
 }
 
@@ -58,7 +59,11 @@ void WindowsRelayHost::ForgetEndedRelays() {
 // The shell's "open" as ShellExecuteA does it; the process handle is kept so
 // that the entry of a relay still starting up is not taken for a free one.
 void WindowsRelayHost::StartRelay(const char* portText) {
-    std::string program = ManagerProgramFolder() + RelayProgramName;
+    // Only by its full path: a bare name would be looked for in the current
+    // folder, which is not the manager's to choose.
+    std::string folder = ManagerProgramFolder();
+    if (folder.empty()) return;
+    std::string program = folder + RelayProgramName;
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;  // a failed launch shows no message

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "../../shared/address_text.h"
-#include "../../shared/number_text.h"
 #include "../../shared/row_text.h"
 #include "probe_rules.h"
 
@@ -337,9 +336,10 @@ int StartProbe(ProbeEngine* engine, const char* address, int row, int socks) {
 
     char text[RowTextSize];
     CopyText(text, sizeof text, address);
-    const char* port = SplitHostPort(text);
+    int port = ProbePort(SplitHostPort(text));
     std::vector<ProbeVerdict> verdicts;
-    const hostent* host = gethostbyname(text);
+    // A port outside 1 to 65535 is Dead before any name is looked up.
+    const hostent* host = port != 0 ? gethostbyname(text) : nullptr;
     if (!UsableHost(host)) {
         verdicts.push_back(ProbeVerdict{run->number, row, 0, -1});
         BeginDelivery(engine);
@@ -350,7 +350,7 @@ int StartProbe(ProbeEngine* engine, const char* address, int row, int socks) {
 
     sockaddr_in to = {};
     to.sin_family = AF_INET;
-    to.sin_port = htons((u_short)ReadNumber(port));
+    to.sin_port = htons((u_short)port);
     memcpy(&to.sin_addr, host->h_addr_list[0], sizeof to.sin_addr);
 
     ProbeSlot* slot = &engine->slots[index];

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "../../shared/address_text.h"
+#include "../../shared/number_text.h"
 #include "../catalogue/catalogue_texts.h"
 
 static const char* const AliveStatusLines[] = {"HTTP/1.1 2", "HTTP/1.1 3", "HTTP/1.0 2", "HTTP/1.0 3"};
@@ -20,6 +21,13 @@ std::string ProbeHostSetting(const char* text) {
         if (*c <= ' ' || *c == '/' || *c == 0x7F) return DefaultProbeHost;
     }
     return text;
+}
+
+const int HighestPort = 65535;
+
+int ProbePort(const char* portText) {
+    int port = ReadNumber(portText);
+    return port >= 1 && port <= HighestPort ? port : 0;
 }
 
 static int StartsWithIgnoringCase(const unsigned char* reply, size_t length, const char* prefix) {

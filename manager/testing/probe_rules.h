@@ -25,6 +25,11 @@ std::string HttpProbeRequest(const char* probeHost);
 // holds anything a request line cannot carry (a blank, a control byte, '/').
 std::string ProbeHostSetting(const char* text);
 
+// The TCP port a probe connects to: the address's port part read as a
+// number. 0 when that is not 1 to 65535: no server listens there (the relay
+// refuses such a port too), and the probe is Dead without a connection.
+int ProbePort(const char* portText);
+
 // 1 when the reply makes the server Alive, whatever the server's type: a
 // first byte 0x05 (a SOCKS 5 answer), or first 10 bytes reading
 // "HTTP/1.1 2", "HTTP/1.1 3", "HTTP/1.0 2" or "HTTP/1.0 3", letter case

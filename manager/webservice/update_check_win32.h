@@ -17,7 +17,8 @@ public:
     // Waits until the offer may appear: the manager is shown. 0 when it
     // never will be (the window goes away).
     virtual int WaitUntilShown() = 0;
-    // Shows the offer and returns when the user has answered it.
+    // Shows the offer on the window's thread and returns when the user has
+    // answered it.
     virtual void ShowOffer(const UpdateOffer* offer) = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "../../shared/address_text.h"
 #include "../../shared/line_breaks.h"
 #include "../../shared/number_text.h"
 #include "reply_text.h"
@@ -52,4 +53,36 @@ int ParseVersionReply(const char* text, size_t length, UpdateOffer* offer) {
     return 1;
 }
 
-int OfferHasLink(const UpdateOffer* offer) { return offer->link[0] != '\0' && offer->link[0] != '-'; }
+// The scheme's text up to and including "//", letter case ignored; the
+// length matched, or 0.
+static size_t WebSchemeLength(const char* link) {
+    for (const char* scheme : WebLinkSchemes) {
+        size_t length = std::strlen(scheme);
+        size_t i = 0;
+        while (i < length && LowerAscii(link[i]) == scheme[i]) ++i;
+        if (i == length) return length;
+    }
+    return 0;
+}
+
+static int IsBlankOrControl(unsigned char c) { return c <= ' ' || c == 0x7F; }
+
+int IsWebLink(const char* link) {
+    if (link == nullptr) return 0;
+    for (const unsigned char* c = (const unsigned char*)link; *c != 0; ++c)
+        if (IsBlankOrControl(*c)) return 0;
+    size_t scheme = WebSchemeLength(link);
+    if (scheme == 0) return 0;
+    // The authority runs to the first '/', '?' or '#'; its host part comes
+    // after any user information and before any port.
+    const char* authority = link + scheme;
+    size_t end = std::strcspn(authority, "/?#\\");
+    std::string host(authority, end);
+    size_t at = host.rfind('@');
+    if (at != std::string::npos) host.erase(0, at + 1);
+    size_t colon = host.find(':');
+    if (colon != std::string::npos) host.erase(colon);
+    return !host.empty();
+}
+
+int OfferHasLink(const UpdateOffer* offer) { return IsWebLink(offer->link); }

@@ -25,6 +25,13 @@ struct UpdateOffer {
 // Missing lines leave their texts empty; every text is cut to its capacity.
 int ParseVersionReply(const char* text, size_t length, UpdateOffer* offer);
 
-// Whether the link names something to open: it is not empty and does not
-// start with '-'.
+// Whether a link is a web address that the system may hand to the browser:
+// "http://" or "https://" (scheme in any letter case), a host after it, and
+// no blank or control character anywhere. Share paths, program paths,
+// "file:" and other schemes name things that would run or reach the
+// network in the user's name: they are not opened.
+int IsWebLink(const char* link);
+
+// Whether the offer has a link to open ("Yes"): one that IsWebLink takes.
+// A link starting with '-' names none, and so does any other text.
 int OfferHasLink(const UpdateOffer* offer);

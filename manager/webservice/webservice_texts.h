@@ -28,5 +28,8 @@ const char* const DownloadErrorText = "Error downloading list";
 const char* const NewProxiesFormat = "New Proxies found: %d";
 const char* const OfferCloseText = "Close";
 
+// The only links the offer opens: web addresses, in lower case here.
+const char* const WebLinkSchemes[] = {"http://", "https://"};
+
 // The version this manager is; the service offers anything newer.
 const int OwnVersion = 3;

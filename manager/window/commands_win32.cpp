@@ -49,12 +49,17 @@ static void RemoveServers(MainWindow* main, int) {
     AfterServerCountChange(main);
 }
 
+// Tells the user of ports that were not started or switched.
+static void ShowPortOutcome(MainWindow* main, PortOutcome outcome) {
+    if (outcome == PortServerTooLong) SetStatusText(main, 0, PortServerTooLongText);
+}
+
 static void SwitchServer(MainWindow* main, int) {
     int row = FirstSelectedServer(main);
     if (row < 0) return;
     std::string address = main->catalogue.lists[main->catalogue.currentSlot].Row(row).text[ServerAddress];
-    SwitchSelectedPorts(&main->ports, SelectedRows(main->portList), address.c_str(), main->options.table,
-                        &main->host);
+    ShowPortOutcome(main, SwitchSelectedPorts(&main->ports, SelectedRows(main->portList), address.c_str(),
+                                              main->options.table, &main->host));
 }
 
 static void EditServer(MainWindow* main, int) {
@@ -100,7 +105,8 @@ static void EditPort(MainWindow* main, int) {
     const MappedPort& port = main->ports.rows[row];
     MappedPortDialogData data = {EditMode, row, port.text[PortName], port.text[PortNumber]};
     if (RunMappedPortDialog(main->window, &data, &main->ports.rows) && row < (int)main->ports.rows.size())
-        EditMappedPort(&main->ports, row, data.name.c_str(), data.number.c_str(), main->options.table, &main->host);
+        ShowPortOutcome(main, EditMappedPort(&main->ports, row, data.name.c_str(), data.number.c_str(),
+                                             main->options.table, &main->host));
 }
 
 static void RemovePorts(MainWindow* main, int) {
@@ -108,7 +114,8 @@ static void RemovePorts(MainWindow* main, int) {
 }
 
 static void SetPortsEnabled(MainWindow* main, int flag) {
-    SetSelectedPortsEnabled(&main->ports, SelectedRows(main->portList), flag, main->options.table, &main->host);
+    ShowPortOutcome(main, SetSelectedPortsEnabled(&main->ports, SelectedRows(main->portList), flag,
+                                                  main->options.table, &main->host));
 }
 
 static void EnablePorts(MainWindow* main, int) { SetPortsEnabled(main, 1); }
@@ -125,7 +132,7 @@ static void AddCategoryCommand(MainWindow* main, int) {
 static void EditCategory(MainWindow* main, int) {
     int index = FirstSelectedCategory(main);
     if (index < 0) return;
-    CategoryDialogData data = {EditMode, CategoryName(main->catalogue.categories[index].label)};
+    CategoryDialogData data = {EditMode, main->catalogue.categories[index].name};
     if (RunCategoryDialog(main->window, &data) && index < (int)main->catalogue.categories.size())
         RenameCategory(&main->catalogue, index, data.name.c_str());
     RefreshCategoryLabels(&main->catalogue);
@@ -144,8 +151,10 @@ static void RemoveCategoryCommand(MainWindow* main, int) {
 static void ShowManagerCommand(MainWindow* main, int) { ShowManager(main); }
 static void HideManagerCommand(MainWindow* main, int) { HideManager(main); }
 
+// A save that fails and is cancelled keeps the manager running, shown.
 static void ExitManager(MainWindow* main, int) {
-    SaveAtEnd(main);
+    if (!SaveForExit(main)) return;
+    EndManager(main);
     ExitProcess(0);
 }
 
@@ -220,7 +229,7 @@ void RebuildMoveMenu(MainWindow* main) {
     if (moveMenu == nullptr) return;
     for (int id = IDM_MOVE_FIRST; id <= MoveMenuRemovedLast; ++id) DeleteMenu(moveMenu, id, MF_BYCOMMAND);
     for (int i = 0; i < (int)main->catalogue.categories.size() && IDM_MOVE_FIRST + i <= IDM_MOVE_LAST; ++i)
-        AppendMenuA(moveMenu, MF_STRING, IDM_MOVE_FIRST + i, main->catalogue.categories[i].label.c_str());
+        AppendMenuA(moveMenu, MF_STRING, IDM_MOVE_FIRST + i, CategoryLabel(main->catalogue.categories[i]).c_str());
 }
 
 

@@ -44,6 +44,16 @@ std::string ServerDialogAddress(const ServerDialogData& data) {
     return data.host + ":" + port;
 }
 
+// The white space that reading a number skips.
+static const char* const Blanks = " \t\r\n\v\f";
+
+std::string MappedPortNumberText(const std::string& typed) {
+    size_t first = typed.find_first_not_of(Blanks);
+    if (first == std::string::npos) return "";
+    size_t last = typed.find_last_not_of(Blanks);
+    return typed.substr(first, last - first + 1);
+}
+
 DialogProblem CheckMappedPortDialog(const MappedPortDialogData& data, const std::vector<MappedPort>& rows,
                                     int nameControl, int numberControl) {
     if (data.name.empty()) return Warning(PortNameMissing, nameControl);

@@ -38,6 +38,11 @@ struct MappedPortDialogData {
     std::string number;
 };
 
+// The number box's text as the port is stored: without the blanks around
+// it. The text names the port's event and the relay's argument, so " 8080"
+// would name another port than the relay's "8080".
+std::string MappedPortNumberText(const std::string& typed);
+
 DialogProblem CheckMappedPortDialog(const MappedPortDialogData& data, const std::vector<MappedPort>& rows,
                                     int nameControl, int numberControl);
 

@@ -91,7 +91,7 @@ static DialogProblem ReadCategoryDialog(HWND dialog, CategoryDialogData* data) {
 static DialogProblem ReadMappedPortDialog(HWND dialog, MappedPortDialogData* data,
                                           const std::vector<MappedPort>* rows) {
     data->name = ReadBox(dialog, IDC_PORT_NAME, TextBoxLimit);
-    data->number = ReadBox(dialog, IDC_PORT_NUMBER, TextBoxLimit);
+    data->number = MappedPortNumberText(ReadBox(dialog, IDC_PORT_NUMBER, TextBoxLimit));
     static const std::vector<MappedPort> noRows;
     return CheckMappedPortDialog(*data, rows != nullptr ? *rows : noRows, IDC_PORT_NAME, IDC_PORT_NUMBER);
 }

@@ -29,13 +29,16 @@ static OPENFILENAMEA FileDialogRequest(HWND owner, char* path, const char* title
     return request;
 }
 
+// Neither dialog changes the manager's current folder.
 OPENFILENAMEA ExportDialogRequest(HWND owner, char* path) {
-    return FileDialogRequest(owner, path, ExportDialogTitle, ExportFilter);
+    OPENFILENAMEA request = FileDialogRequest(owner, path, ExportDialogTitle, ExportFilter);
+    request.Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    return request;
 }
 
 OPENFILENAMEA ImportDialogRequest(HWND owner, char* path) {
     OPENFILENAMEA request = FileDialogRequest(owner, path, ImportDialogTitle, ImportFilter);
-    request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     return request;
 }
 

@@ -16,9 +16,10 @@ typedef BOOL(WINAPI* FileDialogFunction)(OPENFILENAMEA* request);
 const int FileDialogPathSize = 300;
 
 // The Save dialog's request: title "Export list", one filter "All files",
-// no options (no overwrite prompt), the caller's 300-character buffer.
+// the caller's 300-character buffer; it asks before an existing file is
+// replaced, and leaves the current folder as it was.
 OPENFILENAMEA ExportDialogRequest(HWND owner, char* path);
-// The Open dialog's request for an import.
+// The Open dialog's request for an import; the current folder stays too.
 OPENFILENAMEA ImportDialogRequest(HWND owner, char* path);
 
 // Every row's address, each followed by CR LF; the chosen file is replaced

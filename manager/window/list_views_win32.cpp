@@ -1,5 +1,7 @@
 #include "list_views_win32.h"
 
+#include <string>
+
 #include "main_window_win32.h"
 
 static HWND ServerListOfSlot(MainWindow* main, int slot) {
@@ -88,46 +90,50 @@ void PortListView::PortInserted(int row) { InsertCallbackItem(main->portList, ro
 void PortListView::PortRemoved(int row) { ListView_DeleteItem(main->portList, row); }
 void PortListView::PortChanged(int row) { ListView_RedrawItems(main->portList, row, row); }
 
-// The text and image a list shows for a cell.
+// The text and image a list shows for a cell; a text formed for the cell
+// is held in the record.
 struct CellView {
-    const char* text;
-    int image;
+    const char* text = "";
+    int image = 0;
+    std::string formed;
 };
 
-static CellView CellOf(MainWindow* main, HWND list, int row, int column) {
-    CellView cell = {"", 0};
+static void CellOf(MainWindow* main, HWND list, int row, int column, CellView* cell) {
     if (list == main->categoryList) {
-        if (row < (int)main->catalogue.categories.size() && column == 0)
-            cell.text = main->catalogue.categories[row].label.c_str();
-        return cell;
+        if (row >= 0 && row < (int)main->catalogue.categories.size() && column == 0) {
+            cell->formed = CategoryLabel(main->catalogue.categories[row]);
+            cell->text = cell->formed.c_str();
+        }
+        return;
     }
     if (list == main->portList) {
-        if (row < (int)main->ports.rows.size() && column < PortColumnCount) {
+        if (row >= 0 && row < (int)main->ports.rows.size() && column >= 0 && column < PortColumnCount) {
             const MappedPort& port = main->ports.rows[row];
-            cell.text = port.text[column].c_str();
-            cell.image = PortStatusIcon(port.text[PortStatus].c_str());
+            cell->text = port.text[column].c_str();
+            cell->image = PortStatusIcon(port.text[PortStatus].c_str());
         }
-        return cell;
+        return;
     }
     int slot = SlotOfServerList(main, list);
-    if (slot < 0) return cell;
+    if (slot < 0) return;
     const ServerList& servers = main->catalogue.lists[slot];
     if (row >= 0 && row < servers.Count() && column >= 0 && column < ServerColumnCount) {
-        cell.text = servers.Row(row).text[column].c_str();
-        cell.image = servers.Row(row).icon;
+        cell->text = servers.Row(row).text[column].c_str();
+        cell->image = servers.Row(row).icon;
     }
-    return cell;
 }
 
 void FillDisplayInfoA(MainWindow* main, NMLVDISPINFOA* info) {
-    CellView cell = CellOf(main, info->hdr.hwndFrom, info->item.iItem, info->item.iSubItem);
+    CellView cell;
+    CellOf(main, info->hdr.hwndFrom, info->item.iItem, info->item.iSubItem, &cell);
     if ((info->item.mask & LVIF_TEXT) && info->item.pszText != nullptr && info->item.cchTextMax > 0)
         lstrcpynA(info->item.pszText, cell.text, info->item.cchTextMax);
     if (info->item.mask & LVIF_IMAGE) info->item.iImage = cell.image;
 }
 
 void FillDisplayInfoW(MainWindow* main, NMLVDISPINFOW* info) {
-    CellView cell = CellOf(main, info->hdr.hwndFrom, info->item.iItem, info->item.iSubItem);
+    CellView cell;
+    CellOf(main, info->hdr.hwndFrom, info->item.iItem, info->item.iSubItem, &cell);
     if ((info->item.mask & LVIF_TEXT) && info->item.pszText != nullptr && info->item.cchTextMax > 0) {
         if (MultiByteToWideChar(CP_ACP, 0, cell.text, -1, info->item.pszText, info->item.cchTextMax) == 0)
             info->item.pszText[info->item.cchTextMax - 1] = 0;

@@ -1,9 +1,11 @@
 #include "main_window_win32.h"
 
 #include <cstring>
+#include <string>
 
 #include "../resources/resource_ids.h"
 #include "commands_win32.h"
+#include "save_message.h"
 #include "window_texts.h"
 #include "window_texts_win32.h"
 
@@ -28,6 +30,37 @@ void ShowManager(MainWindow* main) {
 }
 
 void HideManager(MainWindow* main) { ShowWindow(main->window, SW_HIDE); }
+
+static int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+    return MessageBoxA(owner, text, caption, type);
+}
+
+// The worker calls stay open while the user is asked: the box's loop runs
+// them, and a Retry saves what they changed.
+int SaveForExit(MainWindow* main) {
+    if (main->savingForExit) return 0;  // Exit again while the box is up
+    main->savingForExit = 1;
+    int saved = 0;
+    for (;;) {
+        SaveOutcome outcome = SaveManagerState(main);
+        if (outcome.problem == SaveDone) {
+            saved = 1;
+            break;
+        }
+        std::string text = SaveFailureMessage(main->paths.folder, outcome);
+        if (main->messageBox(main->window, text.c_str(), MessageCaption,
+                             MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND) != IDRETRY)
+            break;
+    }
+    main->savingForExit = 0;
+    if (!saved) ShowManager(main);
+    return saved;
+}
+
+void EndManager(MainWindow* main) {
+    CloseWindowCalls(main->window);
+    SetTrayIcon(main, 0);
+}
 
 void SaveAtEnd(MainWindow* main) {
     CloseWindowCalls(main->window);
@@ -160,11 +193,12 @@ static void InitMainWindow(MainWindow* main, HWND window) {
     LayOutWindow(main);
     SetWindowIcons(main);
     if (main->options.startMonitor) StartPortMonitor(&main->monitor, &main->portListThread, &main->ports, &main->host);
-    if (main->options.startPorts) StartEnabledPorts(&main->ports, main->options.table, &main->host);
+    PortOutcome started = PortsDone;
+    if (main->options.startPorts) started = StartEnabledPorts(&main->ports, main->options.table, &main->host);
     if (main->options.startUpdateCheck)
         StartUpdateCheck(&main->updateCheck, VersionUrl(main->service).c_str(), IsNeverResolvable(main->service),
                          &main->updateWindow);
-    SetStatusText(main, 0, nullptr);
+    SetStatusText(main, 0, started == PortServerTooLong ? PortServerTooLongText : nullptr);
     UpdateServerCounts(main);
     RefreshCategoryLabels(&main->catalogue);
     RebuildMoveMenu(main);
@@ -279,6 +313,7 @@ static MainWindow* NewMainWindow(const MainWindowOptions* options) {
     main->downloadWindow.main = main;
     main->updateWindow.main = main;
     main->shellOpen = OpenWithShell;
+    main->messageBox = ShowMessageBox;
     main->saveDialog = GetSaveFileNameA;
     main->openDialog = GetOpenFileNameA;
     main->notifyIcon = Shell_NotifyIconA;
@@ -314,8 +349,8 @@ const DWORD WebServiceStopMilliseconds = 5000;
 static void StopWebService(MainWindow* main) {
     CloseWindowCalls(main->window);
     SetEvent(main->closingEvent);
-    HWND offer = main->offerDialog;
-    if (offer != nullptr) PostMessageA(offer, WM_COMMAND, IDCANCEL, 0);
+    // The offer runs on this thread: one still open ends with its loop.
+    if (main->offerDialog != nullptr) EndDialog(main->offerDialog, IDCANCEL);
     StopUpdateCheck(&main->updateCheck, WebServiceStopMilliseconds);
     for (DWORD waited = 0; RunningListDownloads() > 0 && waited < WebServiceStopMilliseconds; waited += 10) Sleep(10);
 }

@@ -89,15 +89,17 @@ struct MainWindow {
     WindowListDownload downloadWindow;
     UpdateCheck updateCheck;
     WindowUpdateCheck updateWindow;
-    HWND volatile offerDialog;          // the update offer while it is open
+    HWND offerDialog;                       // the update offer while it is open
     void (*shellOpen)(const char* target);  // links and files for the system's handler
+    int (*messageBox)(HWND owner, const char* text, const char* caption, UINT type);
+    int savingForExit;                      // Exit's save is asking the user
     FileDialogFunction saveDialog;
     FileDialogFunction openDialog;
     NOTIFYICONDATAA trayRecord;  // filled when the icon is first added
     NotifyIconFunction notifyIcon;
     HANDLE shownEvent;                   // set once the manager has been shown
     HANDLE closingEvent;                 // set when the window goes away
-    volatile int startHidden;
+    int startHidden;                     // the window thread's; workers wait for shownEvent
     int splitterDrag;  // SplitterIdle, or the bar being dragged
     HCURSOR northSouthCursor;
     HCURSOR westEastCursor;
@@ -111,7 +113,12 @@ void DestroyMainWindow(HWND window);
 MainWindow* MainWindowOf(HWND window);
 
 void ShowManager(MainWindow* main);
-// The manager's end: no worker's call runs from here on, everything is
-// saved, the tray icon goes. At Exit, and when Windows ends the session.
+// Exit's save: while it fails, the user is told why and may try again.
+// 1 once saved; 0 when the user cancels, and the manager goes on, shown.
+int SaveForExit(MainWindow* main);
+// The manager's end once saved: no worker's call runs from here on, the
+// tray icon goes.
+void EndManager(MainWindow* main);
+// When Windows ends the session: saved once, without asking, then ended.
 void SaveAtEnd(MainWindow* main);
 void HideManager(MainWindow* main);

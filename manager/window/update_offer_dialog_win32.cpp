@@ -58,7 +58,20 @@ int WindowUpdateCheck::WaitUntilShown() {
            WaitForSingleObject(main->closingEvent, 0) != WAIT_OBJECT_0;
 }
 
-void WindowUpdateCheck::ShowOffer(const UpdateOffer* offer) {
-    UpdateOfferDialogData data = {offer, &main->startHidden, main->shellOpen, &main->offerDialog};
+struct OfferCall {
+    MainWindow* main;
+    const UpdateOffer* offer;
+};
+
+static void ShowOfferOnWindowThread(void* argument) {
+    OfferCall* call = (OfferCall*)argument;
+    MainWindow* main = call->main;
+    UpdateOfferDialogData data = {call->offer, &main->startHidden, main->shellOpen, &main->offerDialog};
     RunUpdateOfferDialog(main->options.instance, main->window, &data);
+}
+
+// A window that is going away has closed its calls: the offer never opens.
+void WindowUpdateCheck::ShowOffer(const UpdateOffer* offer) {
+    OfferCall call = {main, offer};
+    RunOnWindowThread(main->window, ShowOfferOnWindowThread, &call);
 }

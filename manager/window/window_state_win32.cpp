@@ -1,5 +1,6 @@
 #include "window_state_win32.h"
 
+#include "../catalogue/data_save.h"
 #include "../catalogue/windows_profile.h"
 #include "../resources/resource_ids.h"
 #include "main_window_win32.h"
@@ -75,14 +76,7 @@ void LoadManagerState(MainWindow* main) {
     if (main->paths.settingsUnread) main->catalogue.fileUnread = 1;
 }
 
-void SaveManagerState(MainWindow* main) {
-    if (!main->options.loadState) return;
-    char savePath[PathSize + 8];
-    BeginSettingsSave(main->paths.settings, savePath);
-    {
-        WindowsProfile settings(savePath);
-        FileCatalogueStorage storage(main->paths.catalogue);
-        SaveState(&main->catalogue, &settings, &storage, &main->state, &main->flags);
-    }
-    FinishSettingsSave(main->paths.settings, savePath, main->paths.settingsUnread);
+SaveOutcome SaveManagerState(MainWindow* main) {
+    if (!main->options.loadState) return SaveSucceeded();
+    return SaveDataFiles(&main->paths, &main->catalogue, &main->state, &main->flags);
 }

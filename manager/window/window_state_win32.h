@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "../catalogue/save_outcome.h"
 #include "../catalogue/settings.h"
 
 struct MainWindow;
@@ -27,4 +28,4 @@ struct WindowState : public ManagerStateAccess {
 // The data folder's files into the window and its models (the defaults
 // when the window was made without them), and back at Exit.
 void LoadManagerState(MainWindow* main);
-void SaveManagerState(MainWindow* main);
+SaveOutcome SaveManagerState(MainWindow* main);

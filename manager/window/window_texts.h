@@ -15,6 +15,18 @@ const char* const PortNameMissing = "Please enter Port Name";
 const char* const PortNumberMissing = "Please enter valid Port Number";
 const char* const PortAlreadyAdded = "Port already added";
 
+// The status bar when a port's server does not fit the relays' table.
+const char* const PortServerTooLongText = "Address too long for a mapped port (63 characters at most)";
+
+// A save at Exit that failed: the lead, the data folder, ": " and the
+// reason, with the file's name.
+const char* const SaveFailedLead = "Tessaron could not save its data in ";
+const char* const SaveInUseFormat = "%s is in use by another program";
+const char* const SaveReadOnlyFormat = "%s is read-only";
+const char* const SaveAccessDeniedFormat = "%s may not be written (access denied)";
+const char* const SaveDiskFullText = "the disk is full";
+const char* const SaveErrorFormat = "%s could not be written (error %lu)";
+
 const char* const EditServerCaption = "Edit Server";
 const char* const EditCategoryCaption = "Edit Category";
 const char* const EditMappedPortCaption = "Edit Mapped Port";

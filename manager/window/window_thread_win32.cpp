@@ -4,6 +4,10 @@
 const int WindowPathCount = 8;
 // How often a waiting caller checks that its window still exists.
 const DWORD WindowCheckMs = 1000;
+// How often a window thread that waits for a worker looks at its queue, and
+// how many paints it carries out each time.
+const DWORD AnswerCheckMs = 100;
+const int PaintsPerWake = 64;
 
 struct WindowPath {
     HWND window;   // null: the entry is free
@@ -136,15 +140,28 @@ int RunOnWindowThread(HWND window, WindowThreadFunction function, void* argument
     return call.outcome == CallRan;
 }
 
+// Paints what needs it; other input waits in the queue until the wait is
+// over, so that no command starts while a dialog closes.
+static void PaintWindows() {
+    MSG message;
+    for (int i = 0; i < PaintsPerWake && PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE | PM_QS_PAINT);
+         ++i)
+        DispatchMessageA(&message);
+}
+
 // Every call's wake-up is a sent message, which wakes this wait; the calls
 // are run here too, whether or not a window procedure takes the message.
+// The windows keep painting, and the queue is looked at often enough that
+// the system never takes the thread for one that has stopped answering.
 int WaitServingWindowCalls(HANDLE handle) {
     for (;;) {
         RunCalls(nullptr);
-        DWORD woken = MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_SENDMESSAGE);
+        DWORD woken = MsgWaitForMultipleObjectsEx(1, &handle, AnswerCheckMs, QS_SENDMESSAGE | QS_PAINT,
+                                                  MWMO_INPUTAVAILABLE);
         if (woken == WAIT_OBJECT_0) return 1;
-        if (woken != WAIT_OBJECT_0 + 1) return 0;
+        if (woken != WAIT_OBJECT_0 + 1 && woken != WAIT_TIMEOUT) return 0;
         MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);  // runs the messages sent meanwhile
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // runs the messages sent meanwhile
+        PaintWindows();
     }
 }

@@ -134,15 +134,68 @@ TEST_F(CatalogueFileTest, RestartShowsUserCategoriesInSlotOrderAndEmptyOnesSurvi
     EXPECT_EQ(catalogue.categories.back().slot, 3);
 }
 
-TEST_F(CatalogueFileTest, ServersOfASlotWithoutANameAreKeptOutOfSight) {
-    Load("orphan:1;0;0;;;4\r\nmine:1;0;0;;;16\r\n");
-    EXPECT_EQ(catalogue.lists[4].Count(), 1);
-    EXPECT_EQ(catalogue.slotInUse[4], 1);
-    EXPECT_EQ(CategoryIndexOfSlot(&catalogue, 4), -1);
+// config.ini deleted, damaged or from another computer: the servers of a
+// slot it names no category for come under "Category N" and are saved; a
+// slot without servers stays free for the next new category.
+TEST_F(CatalogueFileTest, ServersOfASlotWithoutANameGetACategoryAndAreSaved) {
+    settings.values["categories/cat1"] = "Named(1)";
+    Load("orphan:1;0;2;40;x;4\r\nnamed:1;0;0;;;1\r\nmine:1;0;0;;;16\r\nbad;0;0;;;7\r\n");
+    RefreshCategoryLabels(&catalogue);
+    EXPECT_EQ(Labels(catalogue), (std::vector<std::string>{"My Proxy Servers(1)", "New(0)", "Dead(0)", "Named(1)",
+                                                           "Category 5(1)"}));
+    EXPECT_EQ(catalogue.categories.back().slot, 4);
+    EXPECT_EQ(catalogue.slotInUse[7], 0) << "a slot whose only line was refused";
     AddCategory(&catalogue, "New one");
     EXPECT_EQ(catalogue.categories.back().slot, 0);
     Restart();
-    EXPECT_EQ(storage.text, "mine:1;0;0;;;16\r\n");  // no category shows it: not written
+    EXPECT_EQ(storage.text, "mine:1;0;0;;;16\r\nnamed:1;0;0;;;1\r\norphan:1;0;2;40;x;4\r\n");
+    EXPECT_EQ(settings.values["categories/cat4"], "Category 5(1)");
+    EXPECT_EQ(settings.values["categories/cat0"], "New one(0)");
+    EXPECT_EQ(RowSummary(catalogue, 4, 0), "orphan:1|Http|Alive|40|x");
+}
+
+// A name with parentheses of its own keeps them through any number of
+// restarts; only a trailing "(digits)" is the stored count.
+TEST_F(CatalogueFileTest, NamesWithParenthesesSurviveRestarts) {
+    settings.values["categories/cat0"] = "EU (fast)";
+    settings.values["categories/cat1"] = "Top(5)(2)";
+    settings.values["categories/cat2"] = "(7)";
+    Load("a:1;0;0;;;0\r\n");
+    RefreshCategoryLabels(&catalogue);
+    for (int restart = 0; restart < 3; ++restart) {
+        SCOPED_TRACE(restart);
+        EXPECT_EQ(Labels(catalogue), (std::vector<std::string>{"My Proxy Servers(0)", "New(0)", "Dead(0)",
+                                                               "EU (fast)(1)", "Top(5)(0)", "(7)(0)"}));
+        Restart();
+    }
+    EXPECT_EQ(settings.values["categories/cat0"], "EU (fast)(1)");
+    EXPECT_EQ(catalogue.categories[3].name, "EU (fast)");
+}
+
+TEST(StoredCategoryName, ATrailingCountIsCutAndNothingElse) {
+    struct Case {
+        const char* stored;
+        const char* name;
+    } cases[] = {{"Work(3)", "Work"},       {"Work", "Work"},           {"EU (fast)", "EU (fast)"},
+                 {"EU (fast)(0)", "EU (fast)"}, {"a(b)(12)", "a(b)"},   {"Work()", "Work()"},
+                 {"Work(3)x", "Work(3)x"},   {"Work(-3)", "Work(-3)"},  {"(3)", "(3)"},
+                 {"W(3", "W(3"},             {"W(3a)", "W(3a)"},        {"Work (3)", "Work "}};
+    for (const Case& c : cases) EXPECT_EQ(StoredCategoryName(c.stored), c.name) << c.stored;
+    // A name of 255 characters and its count: the whole name comes back.
+    std::string longName(RowTextSize - 1, 'n');
+    EXPECT_EQ(StoredCategoryName((longName + "(12345)").c_str()), longName);
+}
+
+// The longest name keeps every character through config.ini, whose value
+// is longer than a label may be.
+TEST_F(CatalogueFileTest, TheLongestNameSurvivesWithItsCount) {
+    std::string longName(RowTextSize - 1, 'n');
+    AddCategory(&catalogue, longName.c_str());
+    AddServerRow(&catalogue, 0, "a:1", Http, 0);
+    RefreshCategoryLabels(&catalogue);
+    EXPECT_EQ(CategoryLabel(catalogue.categories[3]).size(), (size_t)RowTextSize - 1);
+    Restart();
+    EXPECT_EQ(catalogue.categories[3].name, longName);
 }
 
 TEST_F(CatalogueFileTest, RoundTripKeepsEveryByteOfAWellFormedFile) {

@@ -39,7 +39,7 @@ inline std::string RowSummary(const ProxyCatalogue& catalogue, int slot, int row
 
 inline std::vector<std::string> Labels(const ProxyCatalogue& catalogue) {
     std::vector<std::string> labels;
-    for (const Category& category : catalogue.categories) labels.push_back(category.label);
+    for (const Category& category : catalogue.categories) labels.push_back(CategoryLabel(category));
     return labels;
 }
 

@@ -4,13 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "catalogue_fixture.h"
 #include "manager/catalogue/data_folder.h"
+#include "manager/catalogue/data_save.h"
 #include "manager/catalogue/settings.h"
 #include "manager/catalogue/windows_profile.h"
 #include "manager/window/stored_ports.h"
@@ -136,14 +141,23 @@ public:
     std::vector<MappedPort> ports;
 };
 
-static void SaveThroughFiles(const DataPaths& paths, const ProxyCatalogue& catalogue, StillManager* manager) {
-    char savePath[PathSize + 8];
-    BeginSettingsSave(paths.settings, savePath);
-    WindowsProfile settings(savePath);
-    FileCatalogueStorage storage(paths.catalogue);
+static SaveOutcome SaveThroughFiles(DataPaths* paths, ProxyCatalogue* catalogue, StillManager* manager) {
     ManagerFlags flags = {1, 1};
-    SaveState(&catalogue, &settings, &storage, manager, &flags);
-    FinishSettingsSave(paths.settings, savePath, paths.settingsUnread);
+    return SaveDataFiles(paths, catalogue, manager, &flags);
+}
+
+// The folder's file names, sorted.
+static std::vector<std::string> FolderFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 TEST_F(DataFolderTest, SaveWritesTheSameCatalogueBytesAndKeepsLeftoverSections) {
@@ -167,16 +181,14 @@ TEST_F(DataFolderTest, SaveWritesTheSameCatalogueBytesAndKeepsLeftoverSections) 
         port.text[PortServer] = "None";
         manager.ports.push_back(port);
     }
-    SaveThroughFiles(paths, catalogue, &manager);
+    ASSERT_EQ(SaveThroughFiles(&paths, &catalogue, &manager).problem, SaveDone);
     manager.ports.pop_back();
-    SaveThroughFiles(paths, catalogue, &manager);
+    ASSERT_EQ(SaveThroughFiles(&paths, &catalogue, &manager).problem, SaveDone);
 
     EXPECT_EQ(ReadFileBytes(paths.catalogue), FormatCatalogueText(&catalogue));
     EXPECT_EQ(ReadFileBytes(paths.catalogue), "10.0.0.1:3128;0;2;312;2009.7.30 13:4;16\r\nw:1;1;1;;;0\r\n");
-    EXPECT_EQ(GetFileAttributesA((std::string(paths.settings) + ".new").c_str()), INVALID_FILE_ATTRIBUTES);
-    // Files that were read are replaced, not kept.
-    EXPECT_FALSE(Exists(std::string(paths.settings) + ".unread"));
-    EXPECT_FALSE(Exists(std::string(paths.catalogue) + ".unread"));
+    // Files that were read are replaced, not kept; nothing else is left.
+    EXPECT_EQ(FolderFiles(paths.folder), (std::vector<std::string>{"config.ini", "proxylist.dat"}));
 
     WindowsProfile settings(paths.settings);
     char text[256];
@@ -226,7 +238,9 @@ TEST_F(DataFolderTest, FilesUnreadAtStartAreKeptBesideTheSavedOnes) {
         EXPECT_EQ(catalogue.lists[MyProxyServersSlot].Count(), 0);
         EXPECT_TRUE(manager.ports.empty());
         AddServerRow(&catalogue, NewSlot, "added:1", Http, StatusCodeUntested);
-        SaveThroughFiles(paths, catalogue, &manager);
+        ASSERT_EQ(SaveThroughFiles(&paths, &catalogue, &manager).problem, SaveDone);
+        EXPECT_EQ(paths.settingsUnread, 0);
+        EXPECT_EQ(catalogue.fileUnread, 0);
 
         EXPECT_EQ(ReadFileBytes(paths.catalogue), "added:1;0;0;;;17\r\n");
         WindowsProfile saved(paths.settings);
@@ -252,35 +266,97 @@ TEST_F(DataFolderTest, CatalogueHeldByAnotherReaderIsRead) {
     EXPECT_EQ(text, file);
 }
 
-// A file still held at Exit is neither replaced nor kept: it stays as it was.
-TEST_F(DataFolderTest, FileStillHeldAtExitIsLeftAlone) {
-    std::string folder = documents + "\\Tessaron";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    const std::string old = "kept:1;0;0;;;16\r\n";
-    WriteFileBytes(folder + "\\proxylist.dat", old);
-    FileCatalogueStorage storage((folder + "\\proxylist.dat").c_str());
-    HeldFile held(folder + "\\proxylist.dat", ShareNothing);
-    std::string text;
-    ASSERT_EQ(storage.ReadCatalogueText(&text), CatalogueUnreadable);
-    storage.WriteCatalogueText("new:1;0;0;;;16\r\n", 1);
-    held.Release();
-    EXPECT_EQ(ReadFileBytes(folder + "\\proxylist.dat"), old);
-    EXPECT_FALSE(Exists(folder + "\\proxylist.dat.unread"));
-    EXPECT_FALSE(Exists(folder + "\\proxylist.dat.new"));
+// The two files are one save: when either cannot be replaced (held by
+// another program, read-only, no name left for its new file), both old
+// files stay byte for byte and nothing is left beside them; once the cause
+// is gone, the same save goes through.
+TEST_F(DataFolderTest, ASaveThatCannotReplaceBothFilesReplacesNeither) {
+    const std::string oldSettings = std::string(UserSettings) + "[testing]\r\nprobes=64\r\n";
+    const std::string oldCatalogue = "old:1;0;0;;;16\r\nw:1;0;0;;;0\r\n";
+    typedef std::function<void()> Release;
+    auto hold = [](const std::string& path) {
+        std::shared_ptr<HeldFile> held(new HeldFile(path, ShareNothing));
+        EXPECT_TRUE(held->Held());
+        return Release([held] { held->Release(); });
+    };
+    auto readOnly = [](const std::string& path) {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+        return Release([path] { SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL); });
+    };
+    // Every name the new file could take is a file of the user's.
+    auto noName = [](const std::string& path) {
+        for (int n = 1; n <= 100; ++n) WriteFileBytes(path + ".~" + std::to_string(n), "mine");
+        return Release([path] {
+            for (int n = 1; n <= 100; ++n) DeleteFileA((path + ".~" + std::to_string(n)).c_str());
+        });
+    };
+    struct Case {
+        const char* name;
+        DataFile blocked;
+        SaveProblem problem;
+        std::function<Release(const DataPaths&)> block;
+    };
+    const Case cases[] = {
+        {"catalogue held", CatalogueDataFile, SaveFileInUse, [&](const DataPaths& p) { return hold(p.catalogue); }},
+        {"settings held", SettingsDataFile, SaveFileInUse, [&](const DataPaths& p) { return hold(p.settings); }},
+        {"catalogue read-only", CatalogueDataFile, SaveFileReadOnly,
+         [&](const DataPaths& p) { return readOnly(p.catalogue); }},
+        {"settings read-only", SettingsDataFile, SaveFileReadOnly,
+         [&](const DataPaths& p) { return readOnly(p.settings); }},
+        // The catalogue's new file is written first; it goes again.
+        {"no name for the new settings", SettingsDataFile, SaveFailed,
+         [&](const DataPaths& p) { return noName(p.settings); }},
+        {"no name for the new catalogue", CatalogueDataFile, SaveFailed,
+         [&](const DataPaths& p) { return noName(p.catalogue); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DataPaths paths;
+        PrepareDataFolder(&paths);
+        WriteFileBytes(paths.settings, oldSettings);
+        WriteFileBytes(paths.catalogue, oldCatalogue);
+        ProxyCatalogue catalogue;
+        InitCatalogue(&catalogue, nullptr);
+        AddCategory(&catalogue, "Renamed");
+        AddServerRow(&catalogue, 0, "new:1", Http, StatusCodeUntested);
+        StillManager manager;
+        std::vector<std::string> before = FolderFiles(paths.folder);
+
+        Release release = c.block(paths);
+        std::vector<std::string> blocked = FolderFiles(paths.folder);
+        SaveOutcome outcome = SaveThroughFiles(&paths, &catalogue, &manager);
+        EXPECT_EQ(outcome.problem, c.problem);
+        EXPECT_EQ(outcome.file, c.blocked);
+        EXPECT_EQ(FolderFiles(paths.folder), blocked) << "a new file left beside the old ones";
+        release();
+        EXPECT_EQ(ReadFileBytes(paths.settings), oldSettings);
+        EXPECT_EQ(ReadFileBytes(paths.catalogue), oldCatalogue);
+
+        ASSERT_EQ(SaveThroughFiles(&paths, &catalogue, &manager).problem, SaveDone);
+        EXPECT_EQ(ReadFileBytes(paths.catalogue), "new:1;0;0;;;0\r\n");
+        WindowsProfile saved(paths.settings);
+        char text[256];
+        saved.ReadText("categories", "cat0", "", text, sizeof text);
+        EXPECT_STREQ(text, "Renamed(1)");
+        EXPECT_EQ(saved.ReadInt("testing", "probes", 0), 64) << "a key the save never writes";
+        EXPECT_EQ(FolderFiles(paths.folder), before);
+    }
 }
 
-TEST_F(DataFolderTest, ReplaceKeepsTheOldFileWhenTheNewOneCannotBeWritten) {
+// The new files' temporary names never take a file of the user's.
+TEST_F(DataFolderTest, ReplacingAFileLeavesTheUsersOtherFilesAlone) {
     DataPaths paths;
     PrepareDataFolder(&paths);
-    WriteFileBytes(paths.catalogue, "old:1;0;0;;;16\r\n");
-    // A folder where the temporary file would go: the write cannot start.
-    std::string blocker = std::string(paths.catalogue) + ".new";
-    CreateDirectoryA(blocker.c_str(), nullptr);
-    EXPECT_EQ(ReplaceFileContents(paths.catalogue, "new:1;0;0;;;16\r\n", 16), 0);
-    EXPECT_EQ(ReadFileBytes(paths.catalogue), "old:1;0;0;;;16\r\n");
-    RemoveDirectoryA(blocker.c_str());
-    EXPECT_EQ(ReplaceFileContents(paths.catalogue, "new:1;0;0;;;16\r\n", 16), 1);
-    EXPECT_EQ(ReadFileBytes(paths.catalogue), "new:1;0;0;;;16\r\n");
+    std::string target = std::string(paths.folder) + "\\list.txt";
+    WriteFileBytes(target, "old");
+    const char* const suffixes[] = {".new", ".~1", ".~2"};
+    for (const char* suffix : suffixes) WriteFileBytes(target + suffix, std::string("mine") + suffix);
+    EXPECT_EQ(ReplaceFileContents(target.c_str(), "a:1\r\n", 5), 1);
+    EXPECT_EQ(ReadFileBytes(target), "a:1\r\n");
+    for (const char* suffix : suffixes) EXPECT_EQ(ReadFileBytes(target + suffix), std::string("mine") + suffix);
+    EXPECT_FALSE(Exists(target + ".~3"));
+    // A folder that does not exist: nothing written, 0.
+    EXPECT_EQ(ReplaceFileContents((std::string(paths.folder) + "\\none\\list.txt").c_str(), "a", 1), 0);
 }
 
 TEST_F(DataFolderTest, LargeCatalogueFileIsReadWhole) {

@@ -1,7 +1,7 @@
 // IniProfile: reads and writes as the Windows profile API gives them (the
 // expected results are what wine does; windows_profile_test compares the
 // two directly).
-#include "tests/support/ini_profile.h"
+#include "manager/catalogue/ini_profile.h"
 
 #include <climits>
 #include <cstring>

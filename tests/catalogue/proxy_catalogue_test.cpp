@@ -143,7 +143,9 @@ TEST_F(CatalogueTest, MoveToTheCurrentListDoesNothing) {
     EXPECT_TRUE(view.events.empty());
 }
 
-TEST_F(CatalogueTest, LabelsCarryCountsAndCutAtTheLastParenthesis) {
+// Any name survives, parentheses and all: the count is the label's, not
+// the name's.
+TEST_F(CatalogueTest, LabelsCarryCountsAndKeepTheWholeName) {
     AddCategory(&catalogue, "Work");
     AddCategory(&catalogue, "Fast (EU)");
     AddCategory(&catalogue, "(odd");
@@ -153,7 +155,7 @@ TEST_F(CatalogueTest, LabelsCarryCountsAndCutAtTheLastParenthesis) {
     AddServerRow(&catalogue, NewSlot, "e:5", Http, 0);
     RefreshCategoryLabels(&catalogue);
     std::vector<std::string> expected = {"My Proxy Servers(0)", "New(1)", "Dead(0)", "Work(3)",
-                                         "Fast (1)", "(odd(0)", "a(b)(0)"};
+                                         "Fast (EU)(1)", "(odd(0)", "a(b)(c)(0)"};
     EXPECT_EQ(Labels(catalogue), expected);
     RefreshCategoryLabels(&catalogue);  // counts are replaced, not added to
     EXPECT_EQ(Labels(catalogue), expected);
@@ -190,7 +192,7 @@ TEST_F(CatalogueTest, BuiltInCategoriesCanBeRenamedButNotRemoved) {
     EXPECT_EQ(catalogue.lists[DeadSlot].Count(), 1);
     RenameCategory(&catalogue, 1, "Fresh");
     RefreshCategoryLabels(&catalogue);
-    EXPECT_EQ(catalogue.categories[1].label, "Fresh(0)");
+    EXPECT_EQ(CategoryLabel(catalogue.categories[1]), "Fresh(0)");
 }
 
 TEST_F(CatalogueTest, ViewHearsOfEveryChange) {

@@ -7,7 +7,7 @@
 
 #include "catalogue_fixture.h"
 #include "manager/window/stored_ports.h"
-#include "tests/support/ini_profile.h"
+#include "manager/catalogue/ini_profile.h"
 
 // Plays the main window: records what the load does and answers the save.
 class FakeManager : public ManagerStateAccess {
@@ -91,7 +91,7 @@ TEST_F(SettingsTest, FirstRunWritesTheDefaultsInOrderAndLoadsPortDefault) {
 TEST_F(SettingsTest, LoadsStoredValuesInTheirOrder) {
     settings.values = {{"categories/cat1", "Work(4)"},
                        {"main/autorun", "0"},
-                       {"network/acceptfromlocalcomputer", "256"},  // only the low byte reaches the table
+                       {"network/acceptfromlocalcomputer", "2"},
                        {"main/ports_count", "3"},
                        {"port0/name", "Web"}, {"port0/port", "9800"}, {"port0/status", "1"}, {"port0/server", "a:1"},
                        {"port1/name", "Mail"}, {"port1/port", "9801x"}, {"port1/status", "0"}, {"port1/server", "None"},
@@ -100,7 +100,7 @@ TEST_F(SettingsTest, LoadsStoredValuesInTheirOrder) {
                        {"window/left", "10"}, {"window/top", "20"}, {"window/width", "700"}, {"window/height", "550"},
                        {"window/spliter_top", "200"}, {"window/spliter_left", "250"}};
     Load();
-    std::vector<std::string> calls = {"localOnly 0",
+    std::vector<std::string> calls = {"localOnly 1",
                                       "autorun 0",
                                       "port Web|9800|Enabled|a:1",
                                       "port Mail|9801x|Disabled|None",
@@ -108,9 +108,32 @@ TEST_F(SettingsTest, LoadsStoredValuesInTheirOrder) {
                                       "place 10,20 700x550",
                                       "splitters 200,250"};
     EXPECT_EQ(manager.calls, calls);
-    EXPECT_EQ(flags.acceptLocal, 256);
+    EXPECT_EQ(flags.acceptLocal, 2);
     ASSERT_EQ(catalogue.categories.size(), 4u);
-    EXPECT_EQ(catalogue.categories[3].label, "Work(4)");
+    EXPECT_EQ(catalogue.categories[3].name, "Work");
+}
+
+// Any nonzero value is local-only, as Preferences shows it: a multiple of
+// 256 has a low byte of 0, which the relays would read as "any client".
+TEST_F(SettingsTest, EveryNonzeroAcceptLocalValueReachesTheTableAsOne) {
+    struct Case {
+        const char* stored;
+        const char* table;
+    } cases[] = {{"1", "localOnly 1"}, {"256", "localOnly 1"}, {"512", "localOnly 1"}, {"-256", "localOnly 1"},
+                 {"-1", "localOnly 1"}, {"0", "localOnly 0"},   {"", "localOnly 1"}};
+    for (const Case& c : cases) {
+        manager.calls.clear();
+        settings.values["network/acceptfromlocalcomputer"] = c.stored;
+        Load();
+        ASSERT_FALSE(manager.calls.empty());
+        EXPECT_EQ(manager.calls[0], c.table) << c.stored;
+    }
+    // The stored value itself goes back as it was.
+    settings.values["network/acceptfromlocalcomputer"] = "256";
+    Load();
+    settings.writes.clear();
+    Save();
+    EXPECT_EQ(settings.values["network/acceptfromlocalcomputer"], "256");
 }
 
 TEST_F(SettingsTest, ZeroWidthIgnoresTheStoredPosition) {

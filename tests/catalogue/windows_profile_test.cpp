@@ -1,6 +1,6 @@
 // WindowsProfile and IniProfile side by side: the same file, the same reads
 // and writes through both, and the same results and file bytes from both.
-#include "tests/support/ini_profile.h"
+#include "manager/catalogue/ini_profile.h"
 #include "manager/catalogue/windows_profile.h"
 
 #include <windows.h>

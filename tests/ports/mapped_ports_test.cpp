@@ -191,12 +191,41 @@ TEST_F(MappedPortsTest, SwitchGoesToEverySelectedRowAndToRunningRelaysOnly) {
     EXPECT_STREQ(table.ports[2].server, "10.0.0.9:8080");
 }
 
-TEST_F(MappedPortsTest, LongServerReachesTheEntryCutTo63Characters) {
-    std::string server(70, 'h');
-    Add("a", "9800", "Disabled", server.c_str());
-    SetPortEnabled(&list, 0, 1, &table, &relays);
-    EXPECT_EQ(std::string(table.ports[0].server), std::string(63, 'h'));
-    EXPECT_EQ(list.rows[0].text[PortServer], server);
+// A 60-character host with ":3128", cut to the entry's 63 characters,
+// would reach the relay as port 31: such a server neither starts a port
+// nor switches one, and the ports keep what they had.
+TEST_F(MappedPortsTest, ServerLongerThanAnEntryNeitherStartsNorSwitches) {
+    std::string fits = std::string(58, 'h') + ":3128";     // 63 characters
+    std::string tooLong = std::string(60, 'h') + ":3128";  // 65
+    Add("a", "9800", "Disabled", tooLong.c_str());
+    Add("b", "9801", "Disabled", fits.c_str());
+    Add("c", "9802", "Enabled", "None");
+    EXPECT_EQ(SetPortEnabled(&list, 0, 1, &table, &relays), PortServerTooLong);
+    EXPECT_TRUE(relays.started.empty());
+    EXPECT_EQ(FindFreePortEntry(&table), 0) << "no entry taken";
+    EXPECT_EQ(SetPortEnabled(&list, 1, 1, &table, &relays), PortsDone);
+    EXPECT_EQ(std::string(table.ports[0].server), fits);
+    EXPECT_EQ(SetPortEnabled(&list, 2, 1, &table, &relays), PortsDone);
+
+    relays.signalled.clear();
+    EXPECT_EQ(SwitchSelectedPorts(&list, {1, 2}, tooLong.c_str(), &table, &relays), PortServerTooLong);
+    EXPECT_EQ(list.rows[1].text[PortServer], fits);
+    EXPECT_EQ(list.rows[2].text[PortServer], "None");
+    EXPECT_EQ(std::string(table.ports[0].server), fits);
+    EXPECT_STREQ(table.ports[1].server, "None");
+    EXPECT_TRUE(relays.signalled.empty());
+
+    // Started together: the others start, the outcome tells of the one refused.
+    relays.started.clear();
+    EXPECT_EQ(SetSelectedPortsEnabled(&list, {0, 1, 2}, 1, &table, &relays), PortServerTooLong);
+    EXPECT_TRUE(relays.started.empty()) << "the other two run already";
+    list.rows[0].text[PortStatus] = "Enabled";
+    relays.End("9801");
+    EXPECT_EQ(StartEnabledPorts(&list, &table, &relays), PortServerTooLong);
+    EXPECT_EQ(relays.started, (std::vector<std::string>{}));
+    list.rows[1].text[PortStatus] = "Enabled";
+    EXPECT_EQ(StartEnabledPorts(&list, &table, &relays), PortServerTooLong);
+    EXPECT_EQ(relays.started, (std::vector<std::string>{"9801"}));
 }
 
 TEST_F(MappedPortsTest, EditMovesARunningRelayOnlyWhenTheNumberChanges) {

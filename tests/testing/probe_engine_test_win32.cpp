@@ -664,6 +664,31 @@ TEST_F(ProbeEngineTest, AddressesThatCannotBeReachedAreDeadAndFreeTheirSlot) {
     EXPECT_EQ(ArmedProbeCount(engine), 1);
 }
 
+// A port beyond 16 bits, or below 1, would reach another server once cut
+// to 16 bits: here the one that answers Alive.
+TEST_F(ProbeEngineTest, PortsOutsideOneTo65535AreDeadWithoutAConnection) {
+    FakeProxy proxy(Replying(OkReply));
+    std::vector<int> rows = {AddRow("127.0.0.1:" + std::to_string(proxy.Port() + 65536)),
+                             AddRow("127.0.0.1:-" + std::to_string(65536 - proxy.Port()))};
+    const int outOfRange = (int)rows.size();
+    // The same server on its own port, in the same run: it does answer.
+    int live = AddRow(proxy.Address());
+    rows.push_back(live);
+    Start(rows);
+    ASSERT_TRUE(WaitTested((int)rows.size()));
+    Sleep(SettleMs);
+    OnWindowThread onWindow(&window);
+    for (int i = 0; i < outOfRange; ++i) {
+        const ProxyServer& server = catalogue.lists[MyProxyServersSlot].Row(rows[i]);
+        SCOPED_TRACE(server.text[ServerAddress]);
+        EXPECT_EQ(server.text[ServerStatus], StatusDeadText);
+        EXPECT_EQ(server.text[ServerDelay], "");
+    }
+    EXPECT_EQ(catalogue.lists[MyProxyServersSlot].Row(live).text[ServerStatus], StatusAliveText);
+    EXPECT_EQ(run.dead, outOfRange);
+    EXPECT_EQ(proxy.Connections(), 1) << "a probe connected to a port cut to 16 bits";
+}
+
 // ---- slots ----
 
 // Nine silent servers and eight slots. The first probe starts one tick

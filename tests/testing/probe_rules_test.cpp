@@ -27,6 +27,21 @@ TEST(ProbeHostSetting, FallsBackWhereARequestLineCannotCarryTheText) {
     EXPECT_EQ(ProbeHostSetting(nullptr), DefaultProbeHost);
 }
 
+// A port the probe would have to cut to 16 bits names another server.
+TEST(ProbePort, OnlyOneTo65535) {
+    struct Case {
+        const char* text;
+        int port;
+    };
+    const Case cases[] = {
+        {"3128", 3128},  {"1", 1},      {"65535", 65535}, {" 080", 80}, {"3128abc", 3128}, {"0", 0},
+        {"65536", 0},    {"106801", 0}, {"-1", 0},        {"", 0},      {"abc", 0},        {"99999999999", 0},
+        {"-65535", 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ProbePort(c.text), c.port) << c.text;
+    EXPECT_EQ(ProbePort(nullptr), 0);
+}
+
 struct ReplyCase {
     std::string bytes;
     bool alive;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "manager/testing/probe_rules.h"
-#include "tests/support/ini_profile.h"
+#include "manager/catalogue/ini_profile.h"
 
 struct TestingCase {
     const char* section;  // the [testing] section's lines, CR LF ended

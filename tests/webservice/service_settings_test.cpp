@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "tests/support/ini_profile.h"
+#include "manager/catalogue/ini_profile.h"
 
 struct ServiceCase {
     const char* name;

@@ -114,20 +114,51 @@ TEST(ParseVersionReply, MessageCutAtTheFieldWhereverItFalls) {
     }
 }
 
-TEST(OfferHasLink, OnlyANonEmptyLinkNotStartingWithADash) {
+// Only web addresses are opened: "Yes" hands the link to the system, which
+// would run a program path, reach a share in the user's name, or start any
+// registered handler.
+TEST(OfferHasLink, OnlyAnHttpOrHttpsAddressWithAHost) {
     struct Case {
         const char* link;
         int opens;
     };
     const Case cases[] = {
-        {"http://192.0.2.1/get", 1}, {"-", 0}, {"-http://192.0.2.1/get", 0}, {"", 0}, {" -", 1}, {"x-", 1},
+        {"http://192.0.2.1/get", 1},
+        {"HTTPS://example.org/", 1},
+        {"Http://example.org", 1},
+        {"https://user@example.org:8443/setup?from=4#top", 1},
+        {"-", 0},
+        {"-http://192.0.2.1/get", 0},
+        {"", 0},
+        {" -", 0},
+        {"x-", 0},
+        {"\\\\host\\share\\setup.exe", 0},
+        {"C:\\windows\\notepad.exe", 0},
+        {"notepad.exe", 0},
+        {"file:///C:/Windows/notepad.exe", 0},
+        {"javascript:alert(1)", 0},
+        {"mailto:sales@example.org", 0},
+        {"ftp://example.org/setup.exe", 0},
+        {"http:example.org", 0},
+        {"http:/example.org", 0},
+        {"http://", 0},
+        {"http:///setup.exe", 0},
+        {"http://user@/setup.exe", 0},
+        {"http://:80/", 0},
+        {"http://example.org/setup exe", 0},
+        {" http://example.org/", 0},
+        {"http://example.org/\t", 0},
+        {"http://example.org/\x7f", 0},
+        {"httpx://example.org/", 0},
     };
     for (const Case& c : cases) {
         std::unique_ptr<UpdateOffer> offer = JunkOffer();
         ASSERT_EQ(Parse(std::string("TESSARONVERSION\r\n4\r\n") + c.link + "\r\nc\r\n", offer.get()), 1) << c.link;
         EXPECT_EQ(OfferHasLink(offer.get()), c.opens) << c.link;
+        EXPECT_EQ(IsWebLink(c.link), c.opens) << c.link;
     }
     std::unique_ptr<UpdateOffer> offer = JunkOffer();
     ASSERT_EQ(Parse("TESSARONVERSION\n3\nhttp://192.0.2.1/get\n", offer.get()), 0);
     EXPECT_EQ(OfferHasLink(offer.get()), 0) << "no offer, nothing to open";
+    EXPECT_EQ(IsWebLink(nullptr), 0);
 }

@@ -127,6 +127,16 @@ TEST(MappedPortDialog, ChecksNameNumberAndClashes) {
     }
 }
 
+TEST(MappedPortDialog, NumberTextLosesTheBlanksAroundIt) {
+    struct Case {
+        const char* typed;
+        const char* stored;
+    } cases[] = {{"8080", "8080"},       {" 8080", "8080"}, {" 9853 ", "9853"}, {"\t9853\t ", "9853"},
+                 {"98 53", "98 53"},     {"   ", ""},       {"", ""},           {"080", "080"},
+                 {" 8080x ", "8080x"}};
+    for (const Case& c : cases) EXPECT_EQ(MappedPortNumberText(c.typed), c.stored) << "[" << c.typed << "]";
+}
+
 TEST(CategoryDialog, NameMustNotBeEmpty) {
     DialogProblem problem = CheckCategoryName("", 1002);
     ASSERT_NE(problem.message, nullptr);

@@ -180,6 +180,20 @@ TEST_F(EditDialogTest, MappedPortDialogRefusesANumberAnotherRowHas) {
     }
 }
 
+// The number names the relay's event: typed with blanks around it, it is
+// handed back without them.
+TEST_F(EditDialogTest, MappedPortDialogHandsTheNumberBackWithoutBlanks) {
+    MappedPortDialogData data = {AddMode, -1, "", ""};
+    EditDialog edit = {MappedPortDialogKind, nullptr, nullptr, &data, nullptr, 0, 0};
+    Open(&edit);
+    Type(IDC_PORT_NAME, "Padded");
+    Type(IDC_PORT_NUMBER, " 9853 ");
+    Press(IDOK);
+    ASSERT_TRUE(edit.ended && edit.result == IDOK);
+    EXPECT_EQ(data.number, "9853");
+    EXPECT_EQ(data.name, "Padded");
+}
+
 TEST_F(EditDialogTest, CategoryDialogWantsANameAndCancelChangesNothing) {
     CategoryDialogData data = {EditMode, "Work"};
     EditDialog edit = {CategoryDialogKind, nullptr, &data, nullptr, nullptr, 0, 0};

@@ -119,7 +119,10 @@ TEST_F(ListFilesTest, ExportAsksForAFileAsSpecifiedAndReplacesItWithEveryAddress
     EXPECT_EQ(asked.hwndOwner, window);
     EXPECT_EQ(asked.nFilterIndex, 1u);
     EXPECT_EQ(asked.nMaxFile, 300u);
-    EXPECT_EQ(asked.Flags, 0u) << "no overwrite prompt";
+    // An existing file is replaced only once the user agrees; the manager's
+    // current folder, where a relay started by a short path was looked
+    // for, stays.
+    EXPECT_EQ(asked.Flags & (OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR), (DWORD)(OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR));
     EXPECT_EQ(asked.lpstrDefExt, nullptr);
 }
 
@@ -147,7 +150,21 @@ TEST_F(ListFilesTest, AnExportThatCannotBeWrittenLeavesThePreviousFileWhole) {
     Command(IDM_EXPORT);
     CloseHandle(held);
     EXPECT_EQ(ReadBytes(chosenPath), "the previous export\r\n");
-    EXPECT_EQ(GetFileAttributesA((chosenPath + ".new").c_str()), INVALID_FILE_ATTRIBUTES) << "a half file left behind";
+    EXPECT_EQ(GetFileAttributesA((chosenPath + ".~1").c_str()), INVALID_FILE_ATTRIBUTES) << "a half file left behind";
+}
+
+// The temporary file of an export never takes a file of the user's: one
+// named as the old temporary was stays as it was.
+TEST_F(ListFilesTest, AnExportLeavesTheUsersFilesBesideItAlone) {
+    AddRows({"a:1"});
+    chosenPath = File("list.txt");
+    WriteBytes(chosenPath, "old\r\n");
+    const std::string mine = chosenPath + ".new";
+    WriteBytes(mine, "the user's own file\r\n");
+    made.push_back(mine);
+    Command(IDM_EXPORT);
+    EXPECT_EQ(ReadBytes(chosenPath), "a:1\r\n");
+    EXPECT_EQ(ReadBytes(mine), "the user's own file\r\n");
 }
 
 // ---- copy ----
@@ -198,7 +215,7 @@ TEST_F(ListFilesTest, ImportAddsTheFilesServersToTheCurrentCategoryAndCountsThem
     EXPECT_EQ(StatusPart(window, 0), "Imported 4 of 8 servers");
     EXPECT_EQ(StatusPart(window, 1), "Total: 5   Socks: 2   Http: 3");
     EXPECT_EQ(Column(GetDlgItem(window, IDC_CATEGORY_LIST), 0)[0], "My Proxy Servers(5)");
-    EXPECT_EQ(asked.Flags & OFN_FILEMUSTEXIST, (DWORD)OFN_FILEMUSTEXIST);
+    EXPECT_EQ(asked.Flags & (OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR), (DWORD)(OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR));
 }
 
 TEST_F(ListFilesTest, AnImportThatCannotBeReadSaysSoAndCancelChangesNothing) {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "manager/catalogue/catalogue_texts.h"
-#include "tests/support/ini_profile.h"
+#include "manager/catalogue/ini_profile.h"
 #include "manager/resources/resource_ids.h"
 #include "manager/window/commands_win32.h"
 #include "manager/window/layout.h"
@@ -166,6 +166,25 @@ TEST_F(MainWindowTest, SwitchToServerNeedsAServerAndAPortSelected) {
     EXPECT_TRUE(Enabled(PrepareContextMenu(main, IDC_SERVER_LIST), IDM_SWITCH_SERVER));
     DoubleClickServer();
     EXPECT_EQ(CellText(PortList(), 0, PortServer), "10.0.0.5:3128");
+}
+
+// The relays' table holds 63 characters of a server: a longer address does
+// not switch the port, and the status bar says why.
+TEST_F(MainWindowTest, SwitchToAnAddressLongerThanTheTableHoldsKeepsThePortsServer) {
+    std::string tooLong = std::string(59, 'h') + ":3128";  // 64 characters
+    std::string fits = std::string(58, 'h') + ":3128";     // 63
+    AddServers(MyProxyServersSlot, {tooLong.c_str(), fits.c_str()});
+    AddPort("Default", "9800");
+    Select(PortList(), 0);
+    Select(ShownServerList(), 0);
+    Command(IDM_SWITCH_SERVER);
+    EXPECT_EQ(CellText(PortList(), 0, PortServer), "None");
+    EXPECT_EQ(StatusBarText(0), "Address too long for a mapped port (63 characters at most)");
+
+    ListView_SetItemState(ShownServerList(), -1, 0, LVIS_SELECTED);
+    Select(ShownServerList(), 1);
+    DoubleClickServer();
+    EXPECT_EQ(CellText(PortList(), 0, PortServer), fits);
 }
 
 TEST_F(MainWindowTest, PortAndCategoryMenusFollowTheirSelection) {

@@ -35,6 +35,7 @@ struct OfferShown {
     std::string secondButton;
     bool ownerEnabled = true;
     bool visible = false;
+    DWORD thread = 0;
 };
 
 class UpdateOfferTest : public ::testing::Test {
@@ -64,8 +65,12 @@ protected:
     void VisitOffer(DialogVisit* visit, OfferShown* shown, const std::function<void()>& start) {
         visit->owner = window;
         visit->title = "Title";
-        visit->ownerThread = false;  // the update thread runs it
+        visit->ownerThread = false;  // found whichever thread runs it; the test asks which
+        // The offer is looked at once its loop has shown it.
+        std::function<bool(HWND)> ready = visit->ready;
+        visit->ready = [ready](HWND dialog) { return IsWindowVisible(dialog) && (!ready || ready(dialog)); };
         visit->note = [&](HWND dialog) {
+            shown->thread = GetWindowThreadProcessId(dialog, nullptr);
             shown->message = ItemText(dialog, IDC_OFFER_MESSAGE);
             shown->caption = ItemText(dialog, IDC_OFFER_CAPTION);
             shown->yesVisible = IsWindowVisible(GetDlgItem(dialog, IDOK)) != FALSE;
@@ -107,6 +112,7 @@ TEST_F(UpdateOfferTest, ANewerVersionIsOfferedAndYesOpensItsLink) {
     EXPECT_TRUE(shown.yesVisible);
     EXPECT_EQ(shown.secondButton, "No");
     EXPECT_FALSE(shown.ownerEnabled) << "the offer is modal over the main window";
+    EXPECT_EQ(shown.thread, GetWindowThreadProcessId(window, nullptr)) << "the offer runs on the window thread";
     EXPECT_EQ(openedLinks, std::vector<std::string>{OfferLink});
     EXPECT_TRUE(CheckEnds());
     EXPECT_TRUE(IsWindowEnabled(window));
@@ -134,6 +140,46 @@ TEST_F(UpdateOfferTest, ALinkOfADashOffersOnlyClose) {
     EXPECT_EQ(shown.secondButton, "Close");
     EXPECT_TRUE(openedLinks.empty());
     EXPECT_TRUE(CheckEnds());
+}
+
+// "Yes" hands the link to the system: only a web address is opened, any
+// other link is no link, and the offer shows only "Close".
+TEST_F(UpdateOfferTest, OnlyAWebAddressIsOffered) {
+    const struct {
+        const char* link;
+        bool opens;
+    } cases[] = {
+        {"\\\\attacker.example\\share\\setup.exe", false},
+        {"C:\\windows\\notepad.exe", false},
+        {"file:///C:/Windows/notepad.exe", false},
+        {"javascript:alert(1)", false},
+        {"HTTPS://example.org/", true},
+    };
+    Open("");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
+        openedLinks.clear();
+        web->SetReply(VersionTarget, WholeReply(Offer("4", c.link)));
+        DialogVisit visit;
+        OfferShown shown;
+        // Enter: Yes when it is shown, and never anything else. The offer's
+        // buttons are noted after it.
+        visit.ready = [&](HWND dialog) {
+            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            return true;
+        };
+        VisitOffer(&visit, &shown, [&] { StartCheck(); });
+        ASSERT_TRUE(visit.found);
+        EXPECT_TRUE(CheckEnds());
+        StopUpdateCheck(&main->updateCheck, StepWaitMs);
+        if (c.opens) {
+            EXPECT_EQ(openedLinks, std::vector<std::string>{c.link});
+        } else {
+            EXPECT_TRUE(openedLinks.empty());
+            EXPECT_FALSE(shown.yesVisible);
+            EXPECT_EQ(shown.secondButton, "Close");
+        }
+    }
 }
 
 // Every reply but a newer version ends the check silently.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "manager/window/layout.h"
+#include "manager/window/save_message.h"
 #include "manager/window/server_sort.h"
 #include "manager/window/status_counts.h"
 
@@ -200,4 +201,21 @@ TEST(Layout, WorkspaceCoordinatesFollowTheTaskbar) {
     Box same = WorkspaceToScreen(Box{1300, 20, 1900, 500}, Box{1280, 0, 2560, 1024}, Box{1280, 0, 2560, 1024});
     EXPECT_EQ(same.left, 1300);
     EXPECT_EQ(same.top, 20);
+}
+
+TEST(SaveFailureMessage, NamesTheFolderAndTheReason) {
+    const char* folder = "C:\\Users\\Ann\\Documents\\Tessaron";
+    struct Case {
+        SaveOutcome outcome;
+        const char* reason;
+    } cases[] = {
+        {{SaveFileInUse, CatalogueDataFile, 32}, "proxylist.dat is in use by another program"},
+        {{SaveFileReadOnly, SettingsDataFile, 5}, "config.ini is read-only"},
+        {{SaveAccessDenied, CatalogueDataFile, 5}, "proxylist.dat may not be written (access denied)"},
+        {{SaveDiskFull, SettingsDataFile, 112}, "the disk is full"},
+        {{SaveFailed, SettingsDataFile, 1392}, "config.ini could not be written (error 1392)"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SaveFailureMessage(folder, c.outcome),
+                  std::string("Tessaron could not save its data in ") + folder + ": " + c.reason);
 }

@@ -21,6 +21,8 @@ static const DWORD LongCallMs = 6000;
 static const DWORD PromptMs = 1000;
 // Bounds the waits of a test that went wrong.
 static const DWORD ServeLimitMs = 15000;
+// A window asked to repaint is painted within this.
+static const DWORD PaintWaitMs = 3000;
 static const int FrameWords = 16;
 static const int BatchRows = 3000;
 static const int SingleCalls = 50;
@@ -299,7 +301,7 @@ TEST_F(WindowThreadTest, ABatchOfThousandsOfRowsGoesOverInOneCall) {
     const ServerList& list = main->catalogue.lists[NewSlot];
     ASSERT_EQ(list.Count(), BatchRows + SingleCalls);
     EXPECT_EQ(SendMessageA(main->serverLists[NewSlot], LVM_GETITEMCOUNT, 0, 0), BatchRows + SingleCalls);
-    EXPECT_EQ(main->catalogue.categories[1].label, "New(" + std::to_string(BatchRows + SingleCalls) + ")");
+    EXPECT_EQ(CategoryLabel(main->catalogue.categories[1]), "New(" + std::to_string(BatchRows + SingleCalls) + ")");
     // The batch's rows arrived together, in its order: no single call ran in between.
     int first = 0;
     while (first < list.Count() && list.Row(first).text[ServerAddress] != batch.addresses[0]) ++first;
@@ -399,6 +401,44 @@ TEST_F(WindowThreadTest, CallsRunWhereverTheWindowThreadWaits) {
         ASSERT_EQ(worker.count, SerialCalls);
         for (DWORD ranOn : worker.ranOn) EXPECT_EQ(ranOn, GetCurrentThreadId());
     }
+}
+
+// While the window thread waits for a worker (Close waiting for a name
+// lookup of the test batch, say), its windows keep painting; a command
+// posted meanwhile waits until the wait is over.
+struct PaintWatch {
+    HWND window;
+    bool painted;
+    bool commandWaited;
+};
+
+static DWORD WINAPI InvalidateAndWatch(LPVOID argument) {
+    PaintWatch* watch = (PaintWatch*)argument;
+    // Escape hides the window: a command the wait must not run.
+    PostMessageA(watch->window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+    InvalidateRect(watch->window, nullptr, TRUE);
+    watch->painted = false;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < PaintWaitMs; Sleep(20)) {
+        if (!GetUpdateRect(watch->window, nullptr, FALSE)) {
+            watch->painted = true;
+            break;
+        }
+    }
+    watch->commandWaited = IsWindowVisible(watch->window) != FALSE;
+    return 0;
+}
+
+TEST_F(WindowThreadTest, AWindowThreadWaitingForAWorkerKeepsItsWindowsPainted) {
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+    PaintWatch watch = {window, false, false};
+    HANDLE thread = StartThread(InvalidateAndWatch, &watch);
+    EXPECT_TRUE(WaitServingWindowCalls(thread));
+    CloseHandle(thread);
+    EXPECT_TRUE(watch.painted) << "the window was not painted during the wait";
+    EXPECT_TRUE(watch.commandWaited) << "a posted command ran inside the wait";
+    RunPendingMessages();
+    EXPECT_FALSE(IsWindowVisible(window)) << "the command was lost";
 }
 
 // A window whose thread opened its calls and ended without closing them:

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "shared/address_text.h"
+#include "../../shared/address_text.h"
 
 // The longest text the ANSI profile functions carry through intact under
 // wine (longer ones come out garbled); WindowsProfile cuts its texts the same.

@@ -1,7 +1,9 @@
 // A profile file held in memory, read and written the way the Windows profile
 // API does it (GetPrivateProfileStringA, GetPrivateProfileIntA and
-// WritePrivateProfileStringA as wine implements them), so that tests and tools
-// see config.ini exactly as the manager does.
+// WritePrivateProfileStringA as wine implements them). The save forms the
+// new config.ini with it, so that every byte of the file is written and
+// flushed with its errors seen (the API reports none of a write cut short);
+// tests and tools read config.ini with it as the manager does.
 //
 // What the API does, and so what this class does:
 // - Lines end at CR, LF or CR LF. Blanks (space, tab, vertical tab, form
@@ -32,7 +34,7 @@
 #include <string>
 #include <vector>
 
-#include "manager/catalogue/profile_store.h"
+#include "profile_store.h"
 
 struct IniEntry {
     std::string name;
