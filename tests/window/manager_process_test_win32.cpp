@@ -1067,3 +1067,188 @@ TEST_F(ManagerProcessTest, PreferencesReachRunningRelaysAndTheLogonValueAtOnceAn
     EXPECT_EQ(StoredText("network", "acceptfromlocalcomputer"), "1");
     EXPECT_FALSE(RunValueExists());
 }
+
+// ---- the user's data on every way out ----
+
+// The text of a message box (its static text).
+static std::string MessageText(HWND box) {
+    char text[1024] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    return text;
+}
+
+// Exit while proxylist.dat cannot be replaced: the manager says so and asks;
+// Retry tries again, Cancel keeps it running and shown with the session's
+// changes, and the next Exit, once the file is free, saves them.
+TEST_F(ManagerProcessTest, AFailedSaveAsksAndCancelKeepsTheManagerWithTheSessionsChanges) {
+    const std::string old = "127.0.0.5:3128;0;0;;;16";
+    struct Case {
+        const char* name;
+        const char* reason;
+        std::function<std::function<void()>()> block;  // returns the release
+    };
+    const Case cases[] = {
+        {"held by another program", "proxylist.dat is in use by another program",
+         [&] {
+             HANDLE held = CreateFileA(Catalogue().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+             EXPECT_NE(held, INVALID_HANDLE_VALUE);
+             return std::function<void()>([held] { CloseHandle(held); });
+         }},
+        {"read-only", "proxylist.dat is read-only",
+         [&] {
+             std::string path = Catalogue();
+             SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+             return std::function<void()>([path] { SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL); });
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteSettings(NewPort());
+        WriteCatalogue({old});
+        const std::string settings = FileBytes(Settings());
+        Launch();
+        ASSERT_TRUE(RunDialog(IDM_ADD_SERVER, "Add Server",
+                              {{IDC_SERVER_ADDRESS, "127.0.0.9"}, {IDC_SERVER_PORT, "8080"}}));
+        ShowWindow(window, SW_HIDE);  // Exit from the tray, the window hidden
+        std::function<void()> release = c.block();
+
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_TRAY_EXIT, 0), 0);
+        HWND box = WaitForProcessWindow(manager.dwProcessId, "Tessaron", true, StatusWaitMs);
+        ASSERT_NE(box, nullptr) << "no message";
+        EXPECT_EQ(MessageText(box), "Tessaron could not save its data in " + documents.DataFolder() + ": " + c.reason);
+        EXPECT_NE(GetDlgItem(box, IDRETRY), nullptr);
+        EXPECT_NE(GetDlgItem(box, IDCANCEL), nullptr);
+
+        // Retry while the file is still blocked: asked again.
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDRETRY, BN_CLICKED), (LPARAM)GetDlgItem(box, IDRETRY));
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, WindowCloseWaitMs));
+        box = WaitForProcessWindow(manager.dwProcessId, "Tessaron", true, StatusWaitMs);
+        ASSERT_NE(box, nullptr) << "Retry did not ask again";
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)GetDlgItem(box, IDCANCEL));
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, WindowCloseWaitMs));
+        release();
+        EXPECT_EQ(WaitForSingleObject(manager.hProcess, 500), (DWORD)WAIT_TIMEOUT) << "Cancel ended the manager";
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, StatusWaitMs)) << "not shown";
+        EXPECT_EQ(FileBytes(Catalogue()), old + "\r\n");
+        EXPECT_EQ(FileBytes(Settings()), settings);
+
+        ExitManager();
+        EXPECT_EQ(FileBytes(Catalogue()), old + "\r\n127.0.0.9:8080;0;0;;;16\r\n");
+    }
+}
+
+// Retry once the file is free saves and ends the manager.
+TEST_F(ManagerProcessTest, RetryAfterTheFileIsFreedSavesAndEnds) {
+    WriteSettings(NewPort());
+    WriteCatalogue({"127.0.0.5:3128;0;0;;;16"});
+    Launch();
+    ASSERT_TRUE(RunDialog(IDM_ADD_CATEGORY, "Add Category", {{IDC_CATEGORY_NAME, "Kept"}}));
+    HANDLE held = CreateFileA(Settings().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+    HWND box = WaitForProcessWindow(manager.dwProcessId, "Tessaron", true, StatusWaitMs);
+    CloseHandle(held);
+    ASSERT_NE(box, nullptr) << "no message";
+    EXPECT_EQ(MessageText(box), "Tessaron could not save its data in " + documents.DataFolder() +
+                                    ": config.ini is in use by another program");
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDRETRY, BN_CLICKED), (LPARAM)GetDlgItem(box, IDRETRY));
+    ASSERT_EQ(WaitForSingleObject(manager.hProcess, ExitWaitMs), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(manager.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+    EndManager();
+    EXPECT_EQ(StoredText("categories", "cat0"), "Kept(0)");
+    EXPECT_EQ(FileBytes(Catalogue()), "127.0.0.5:3128;0;0;;;16\r\n");
+}
+
+// config.ini deleted or replaced by one that names fewer categories: the
+// servers of a slot it does not name come under "Category N" and survive
+// Exit; a name with parentheses of its own survives too.
+TEST_F(ManagerProcessTest, ServersOfAnUnnamedSlotAndANameWithParenthesesSurviveRestarts) {
+    WriteSettings({{"Test", NewPort(), "0", "None"}}, {"EU (fast)"});
+    WriteCatalogue({"127.0.0.5:3128;0;0;;;0", "127.0.0.6:8080;1;2;40;2026.12.1 9:5;3"});
+    const std::vector<std::string> shown = {"My Proxy Servers(0)", "New(0)", "Dead(0)", "EU (fast)(1)",
+                                            "Category 4(1)"};
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start);
+        Launch();
+        EXPECT_EQ(categories->Column(0), shown);
+        int unnamed = categories->Find(0, "Category 4(1)");
+        ASSERT_GE(unnamed, 0);
+        categories->SelectOnly(unnamed);
+        RemoteList list(manager.hProcess, ShownServerList());
+        ASSERT_EQ(list.Count(), 1);
+        EXPECT_EQ(list.Text(0, AddressColumn), "127.0.0.6:8080");
+        EXPECT_EQ(list.Text(0, ServerStatusColumn), "Alive");
+        ExitManager();
+        EXPECT_EQ(StoredText("categories", "cat0"), "EU (fast)(1)");
+        EXPECT_EQ(StoredText("categories", "cat3"), "Category 4(1)");
+        EXPECT_EQ(FileBytes(Catalogue()), "127.0.0.5:3128;0;0;;;0\r\n127.0.0.6:8080;1;2;40;2026.12.1 9:5;3\r\n");
+    }
+}
+
+// ---- values that reach the relays ----
+
+// A number typed with blanks around it names the port's event as the
+// relay names it: the port shows Enabled, and Disable ends its relay.
+TEST_F(ManagerProcessTest, APortNumberTypedWithBlanksRunsAndStops) {
+    TestServer upstream;
+    std::string port = NewPort();
+    WriteSettings(NewPort());
+    Launch();
+    ASSERT_TRUE(RunDialog(IDM_ADD_PORT, "Add Mapped Port", {{IDC_PORT_NAME, "Padded"}, {IDC_PORT_NUMBER, " " + port + " "}}));
+    int row = ports->Find(NameColumn, "Padded");
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(ports->Text(row, NumberColumn), port);
+    ports->SelectOnly(row);
+    Command(IDM_ENABLE_PORT);
+    ASSERT_TRUE(WaitForListening(std::stoi(port), ListenWaitMs));
+    EXPECT_TRUE(ports->WaitForText(row, StatusColumn, "Enabled", StatusWaitMs));
+    Command(IDM_DISABLE_PORT);
+    EXPECT_TRUE(WaitUntil([&] { return !RelayRuns(port); }, StatusWaitMs)) << "Disable left the relay running";
+    EXPECT_TRUE(ports->WaitForText(row, StatusColumn, "Disabled", StatusWaitMs));
+    ExitManager();
+    EXPECT_EQ(StoredText("port0", "port"), port);
+}
+
+// A stored server longer than the table holds would reach the relay cut (a
+// 60-character host with ":3128" as port 31): the port does not start and
+// the status bar says why; the others start.
+TEST_F(ManagerProcessTest, AStoredServerTooLongForTheTableDoesNotStartItsPort) {
+    TestServer upstream;
+    std::string longPort = NewPort(), port = NewPort();
+    std::string tooLong = std::string(60, 'h') + ":3128";
+    WriteSettings({{"Long", longPort, "1", tooLong}, {"Fine", port, "1", upstream.Address()}});
+    Launch();
+    ASSERT_TRUE(WaitForListening(std::stoi(port), ListenWaitMs));
+    // The status bar's window text is its part 0; WM_GETTEXT crosses processes.
+    char text[256] = "";
+    SendMessageA(GetDlgItem(window, IDC_STATUS_BAR), WM_GETTEXT, sizeof text, (LPARAM)text);
+    EXPECT_STREQ(text, "Address too long for a mapped port (63 characters at most)");
+    Sleep(StatusWaitMs);
+    EXPECT_FALSE(RelayRuns(longPort));
+    EXPECT_EQ(ports->Text(0, StatusColumn), "Disabled");
+    EXPECT_EQ(ports->Text(0, ServerColumn), tooLong);
+}
+
+// Any nonzero acceptfromlocalcomputer is local-only, as Preferences shows
+// it: 256, whose low byte is 0, too.
+TEST_F(ManagerProcessTest, AcceptLocalOf256ServesOnlyThisComputer) {
+    TestServer upstream;
+    std::string port = NewPort();
+    WriteSettings({{"Web", port, "1", upstream.Address()}});
+    WritePrivateProfileStringA("network", "acceptfromlocalcomputer", "256", Settings().c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, Settings().c_str());
+    Launch();
+    ASSERT_TRUE(WaitForListening(std::stoi(port), ListenWaitMs));
+    EXPECT_EQ(TableHead(), std::string("\1DF\0", 4));
+    EXPECT_FALSE(ServesStranger(std::stoi(port), &upstream)) << "a client from 127.0.0.2 was served";
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_PREFERENCES, 0), 0);
+    HWND dialog = WaitForProcessWindow(manager.dwProcessId, "Preferences", true, StatusWaitMs);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_PREF_LOCAL_ONLY, BM_GETCHECK, 0, 0), BST_CHECKED);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, WindowCloseWaitMs));
+    ExitManager();
+    EXPECT_EQ(StoredText("network", "acceptfromlocalcomputer"), "256");
+}
