@@ -60,21 +60,27 @@ void PrepareDataFolder(DataPaths* paths) {
 
 FileCatalogueStorage::FileCatalogueStorage(const char* filePath) { CopyText(path, PathSize, filePath); }
 
-// Other readers may hold the file meanwhile; a writer may not.
-int FileCatalogueStorage::ReadCatalogueText(std::string* text) {
-    text->clear();
-    HANDLE file =
-        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return IsMissing(GetLastError()) ? CatalogueMissing : CatalogueUnreadable;
+WholeFile ReadWholeFile(const char* path, unsigned long share, std::string* bytes) {
+    bytes->clear();
+    HANDLE file = CreateFileA(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return IsMissing(GetLastError()) ? WholeFileMissing : WholeFileUnreadable;
     char buffer[1 << 16];
     DWORD got = 0;
     int ok = 1;
-    // The whole file, whatever its size.
-    while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr)) && got > 0) text->append(buffer, got);
+    while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr)) && got > 0) bytes->append(buffer, got);
     CloseHandle(file);
-    if (ok) return CatalogueRead;
-    text->clear();
-    return CatalogueUnreadable;
+    if (ok) return WholeFileRead;
+    bytes->clear();
+    return WholeFileUnreadable;
+}
+
+// Other readers may hold the file meanwhile; a writer may not.
+int FileCatalogueStorage::ReadCatalogueText(std::string* text) {
+    switch (ReadWholeFile(path, FILE_SHARE_READ, text)) {
+    case WholeFileRead: return CatalogueRead;
+    case WholeFileMissing: return CatalogueMissing;
+    default: return CatalogueUnreadable;
+    }
 }
 
 void FileCatalogueStorage::WriteCatalogueText(const std::string& text, int) { saved = text; }

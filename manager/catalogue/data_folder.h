@@ -35,6 +35,11 @@ private:
     std::string saved;
 };
 
+// A whole file, whatever its size, opened for reading with the given
+// sharing; on failure the bytes are empty.
+enum WholeFile { WholeFileMissing, WholeFileRead, WholeFileUnreadable };
+WholeFile ReadWholeFile(const char* path, unsigned long share, std::string* bytes);
+
 // Copies a file that was not read to the first free name of path.unread,
 // path.unread2, path.unread3, ..., so that no earlier kept file is
 // overwritten. Returns 1 when the file is kept or no longer exists.

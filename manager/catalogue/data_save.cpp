@@ -40,24 +40,6 @@ static SaveOutcome CheckReplaceable(const char* path, DataFile file) {
     return SaveSucceeded();
 }
 
-enum OldFile { OldMissing, OldRead, OldUnreadable };
-
-// The old file's bytes, opened as the profile API opens it.
-static OldFile ReadOldFile(const char* path, std::string* bytes) {
-    bytes->clear();
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return IsMissing(GetLastError()) ? OldMissing : OldUnreadable;
-    char buffer[1 << 16];
-    DWORD got = 0;
-    int ok;
-    while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr)) && got > 0) bytes->append(buffer, got);
-    CloseHandle(file);
-    if (ok) return OldRead;
-    bytes->clear();
-    return OldUnreadable;
-}
-
 // Keeps a file the save cannot start from; its flag is cleared once kept.
 static SaveOutcome KeepOldFile(const char* path, DataFile file, int* unread) {
     if (!KeepUnreadFile(path)) {
@@ -78,9 +60,10 @@ SaveOutcome SaveDataFiles(DataPaths* paths, ProxyCatalogue* catalogue, ManagerSt
     if (!Failed(outcome)) outcome = CheckReplaceable(paths->catalogue, CatalogueDataFile);
     if (Failed(outcome)) return outcome;
 
+    // Opened as the profile API opens it.
     std::string old;
-    OldFile state = ReadOldFile(paths->settings, &old);
-    if (state == OldUnreadable) paths->settingsUnread = 1;
+    if (ReadWholeFile(paths->settings, FILE_SHARE_READ | FILE_SHARE_WRITE, &old) == WholeFileUnreadable)
+        paths->settingsUnread = 1;
     if (paths->settingsUnread) outcome = KeepOldFile(paths->settings, SettingsDataFile, &paths->settingsUnread);
     if (!Failed(outcome) && catalogue->fileUnread)
         outcome = KeepOldFile(paths->catalogue, CatalogueDataFile, &catalogue->fileUnread);
