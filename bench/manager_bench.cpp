@@ -82,6 +82,7 @@ struct ProgramRun {
     bool ok;
     double shownMs;  // process created → window visible
     double readyMs;  // process created → window answers with all rows
+    double savedMs;  // Exit sent → proxylist.dat back whole
     double exitMs;   // Exit sent → process ended
     bool savedWhole; // proxylist.dat has its size again
 };
@@ -125,7 +126,7 @@ static IdleUse MeasureIdle() {
 }
 
 static ProgramRun RunProgramOnce(const PrivateDocuments& documents, long long catalogueSize, IdleUse* idle) {
-    ProgramRun run = {false, 0, 0, 0, false};
+    ProgramRun run = {false, 0, 0, 0, 0, false};
     PROCESS_INFORMATION process = {};
     double start = NowMs();
     if (!StartProgram("Tessaron.exe", "", &process)) return run;
@@ -145,6 +146,11 @@ static ProgramRun RunProgramOnce(const PrivateDocuments& documents, long long ca
         DeleteFileA(documents.Catalogue().c_str());
         double exitStart = NowMs();
         PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+        // The save replaces both files last: the catalogue whole again is the save's end.
+        while (FileSize(documents.Catalogue()) != catalogueSize && NowMs() - exitStart < StartLimitMs &&
+               WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
+            Sleep(1);
+        run.savedMs = NowMs() - exitStart;
         run.ok = WaitForSingleObject(process.hProcess, StartLimitMs) == WAIT_OBJECT_0;
         run.exitMs = NowMs() - exitStart;
         run.savedWhole = FileSize(documents.Catalogue()) == catalogueSize;
@@ -255,7 +261,7 @@ int main() {
     }
     long long catalogueSize = (long long)catalogueText.size();
 
-    std::vector<double> shown, ready, exits, empty;
+    std::vector<double> shown, ready, saves, exits, empty;
     for (int run = 0; run < Runs; ++run) empty.push_back(EmptyProgramMs());
     bool programOk = true, savedWhole = true;
     IdleUse idle = {false, 0, 0};
@@ -267,6 +273,7 @@ int main() {
         if (!result.ok) break;
         shown.push_back(result.shownMs);
         ready.push_back(result.readyMs);
+        saves.push_back(result.savedMs);
         exits.push_back(result.exitMs);
     }
 
@@ -283,6 +290,7 @@ int main() {
     PrintRow("for comparison: a program that ends at once, started → ended", empty, false);
     PrintRow("Tessaron.exe started → window shown", shown, false);
     PrintRow("Tessaron.exe started → window answers with all rows", ready);
+    PrintRow("Exit → catalogue and settings saved", saves);
     PrintRow("Exit → catalogue and settings saved, process ended", exits);
     PrintRow("window created in process, files read, first paint", times.create);
     PrintRow("switch to an empty category", times.toNew);
